@@ -1,0 +1,43 @@
+#pragma once
+// Which device file stands for serial port number n: /dev/ttyS<n-1> unless
+// the settings bind the number to another device (a USB adapter, a
+// pseudo-terminal of the simulator, ...).
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace morvik::platform {
+
+class SerialDeviceMap {
+public:
+    static constexpr int kMaxBoundPort = 255;
+
+    // Binds port (1..255) to an absolute device path; false, with nothing
+    // changed, for anything else.
+    bool Bind(int port, std::string path);
+    // The device path of port; empty for numbers below 1 (no port chosen).
+    std::string Lookup(int port) const;
+
+    // Binds each "Com<n>" key (any letter case) of the settings section that
+    // lists device overrides. Returns one readable message per entry it
+    // ignored; the other entries still count.
+    std::vector<std::string> BindEntries(
+        const std::vector<std::pair<std::string, std::string>>& entries);
+
+private:
+    std::map<int, std::string> bound_;
+};
+
+struct PresentPort {
+    int number = 0;
+    std::string path;
+    bool operator==(const PresentPort&) const = default;
+};
+
+// Ports 1..lastPort in order whose device can be opened (it is closed again at
+// once) or exists but is in use by another opener.
+std::vector<PresentPort> ProbePresentPorts(const SerialDeviceMap& map, int lastPort = 50);
+
+}  // namespace morvik::platform

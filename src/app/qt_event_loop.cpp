@@ -68,9 +68,22 @@ std::int64_t QtEventLoop::NowMs() const {
         .count();
 }
 
+template <typename Callback>
+void QtEventLoop::Guarded(Callback&& callback) {
+    try {
+        callback();
+    } catch (const std::exception& error) {
+        if (errorReport_) {
+            errorReport_(error.what());
+        } else {
+            qWarning("Unhandled error: %s", error.what());
+        }
+    }
+}
+
 void QtEventLoop::Post(Task task) {
     QMetaObject::invokeMethod(
-        this, [task = std::move(task)] { task(); }, Qt::QueuedConnection);
+        this, [this, task = std::move(task)] { Guarded(task); }, Qt::QueuedConnection);
 }
 
 platform::EventLoop::TimerId QtEventLoop::StartTimer(std::int64_t intervalMs, bool repeating,
@@ -106,11 +119,11 @@ void QtEventLoop::timerEvent(QTimerEvent* event) {
     std::shared_ptr<Task> task = it->second.task;
     if (!it->second.repeating) {
         KillTimerEntry(it);
-        (*task)();
+        Guarded(*task);
         return;
     }
     it->second.running = true;
-    (*task)();
+    Guarded(*task);
     // The callback may have stopped this timer, or stopped it and started others.
     auto after = timers_.find(id);
     if (after != timers_.end()) after->second.running = false;
@@ -167,7 +180,7 @@ void QtEventLoop::OnNotifier(WatchId id) {
     // for other events without being called again for this descriptor.
     watch->running = true;
     ApplyWatchEvents(*watch);
-    watch->handler(flags);
+    Guarded([&] { watch->handler(flags); });
     watch->running = false;
     if (watches_.count(id) != 0) {
         ApplyWatchEvents(*watch);

@@ -9,6 +9,10 @@
 // until that handler returns; other timers, posts and descriptors do run inside
 // nested waits. Stopping a timer or a watch from anywhere, its own handler
 // included, is safe.
+//
+// An exception that escapes a timer, watch or posted task must not unwind
+// through Qt: it is caught there and handed to the error report, and the
+// program carries on.
 
 #include <QObject>
 #include <QPointer>
@@ -16,6 +20,7 @@
 #include <chrono>
 #include <map>
 #include <memory>
+#include <string>
 
 #include "platform/event_loop.h"
 
@@ -45,6 +50,9 @@ public:
     void Quit(int code = 0) override;
     bool IsLoopThread() const override;
 
+    using ErrorReport = std::function<void(const std::string& text)>;
+    void SetErrorReport(ErrorReport report) { errorReport_ = std::move(report); }
+
 protected:
     void timerEvent(QTimerEvent* event) override;
 
@@ -60,6 +68,8 @@ private:
     void KillTimerEntry(std::map<TimerId, TimerEntry>::iterator it);
     void OnNotifier(WatchId id);
     void ApplyWatchEvents(Watch& watch);
+    template <typename Callback>
+    void Guarded(Callback&& callback);
 
     const std::chrono::steady_clock::time_point start_;
     TimerId nextTimerId_ = 1;
@@ -67,6 +77,7 @@ private:
     std::map<int, TimerId> timerByQtId_;
     WatchId nextWatchId_ = 1;
     std::map<WatchId, std::shared_ptr<Watch>> watches_;
+    ErrorReport errorReport_;
     QPointer<QEventLoop> outermostRun_;
     bool quitRequested_ = false;
     int quitCode_ = 0;

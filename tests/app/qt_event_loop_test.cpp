@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <stdexcept>
+#include <string>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -248,6 +251,26 @@ TEST(QtEventLoopWatches, PeerHangupIsReportedAndWritabilityCanBeAskedFor) {
     ASSERT_TRUE(loop.RunUntil([&] { return (seen & platform::EventLoop::kHangup) != 0; }, kBound));
     loop.UnwatchFd(id);
     loop.UnwatchFd(id);  // harmless twice
+}
+
+TEST(QtEventLoopErrors, AnErrorEscapingAHandlerIsReportedAndTheLoopCarriesOn) {
+    QtEventLoop loop;
+    std::vector<std::string> reports;
+    loop.SetErrorReport([&](const std::string& text) { reports.push_back(text); });
+    loop.Post([] { throw std::runtime_error("posted failed"); });
+    loop.StartTimer(1, false, [] { throw std::runtime_error("timer failed"); });
+    SocketPair pair;
+    platform::EventLoop::WatchId watch = 0;
+    watch = loop.WatchFd(pair.fds[0], platform::EventLoop::kReadable, [&](unsigned) {
+        loop.UnwatchFd(watch);
+        throw std::runtime_error("watch failed");
+    });
+    ASSERT_EQ(::write(pair.fds[1], "x", 1), 1);
+    bool later = false;
+    loop.StartTimer(20, false, [&] { later = true; });
+    ASSERT_TRUE(loop.RunUntil([&] { return later && reports.size() == 3; }, kBound));
+    std::sort(reports.begin(), reports.end());
+    EXPECT_EQ(reports, (std::vector<std::string>{"posted failed", "timer failed", "watch failed"}));
 }
 
 TEST(QtEventLoopRun, QuitFromAHandlerEndsRunWithItsCode) {

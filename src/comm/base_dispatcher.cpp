@@ -226,23 +226,31 @@ void TCmBaseDispatcher::FlushOutput() {
 // ---- input ----
 
 int TCmBaseDispatcher::Receive() {
-    std::lock_guard lock(receiveLock_);
-    if (ring_.Full() || DeviceInputCount() <= 0) return 0;
     int moved = 0;
-    // At most two reads: up to the end of the block, then from its start up to the read position.
-    for (int part = 0; part < 2 && !ring_.Full(); ++part) {
-        const auto span = ring_.FreeSpan();
-        const int got = ReadDevice(span.data(), static_cast<int>(span.size()));
-        if (got < 0) {
-            std::lock_guard triggerLock(triggerLock_);
-            lineErrors_ |= kLineDeviceError;
-            break;
+    bool failed = false;
+    {
+        std::lock_guard lock(receiveLock_);
+        if (ring_.Full() || DeviceInputCount() <= 0) return 0;
+        // At most two reads: up to the end of the block, then from its start up to the read position.
+        for (int part = 0; part < 2 && !ring_.Full(); ++part) {
+            const auto span = ring_.FreeSpan();
+            const int got = ReadDevice(span.data(), static_cast<int>(span.size()));
+            if (got < 0) {
+                failed = true;
+                break;
+            }
+            ring_.Commit(static_cast<std::size_t>(got));
+            moved += got;
+            if (static_cast<std::size_t>(got) < span.size()) break;
         }
-        ring_.Commit(static_cast<std::size_t>(got));
-        moved += got;
-        if (static_cast<std::size_t>(got) < span.size()) break;
     }
+    if (failed) NoteLineErrors(kLineDeviceError);  // the trigger lock comes first, so not under the receive lock
     return moved;
+}
+
+bool TCmBaseDispatcher::ReceiveRingFull() const {
+    std::lock_guard lock(receiveLock_);
+    return ring_.Full();
 }
 
 int TCmBaseDispatcher::ReadBlock(void* destination, int count) {

@@ -198,6 +198,7 @@ protected:
     void SetStarted(bool started) { started_ = started; }
     // Moves what the device holds into the ring, as far as it has room: bytes moved.
     int Receive();
+    bool ReceiveRingFull() const;
     // Re-reads the modem status (trigger lock taken inside).
     void RefreshModemStatus();
     void NoteLineErrors(std::uint32_t errors);

@@ -18,9 +18,9 @@ public:
     const T& Get() const { return value_; }
 
     // Observers hear only real changes.
-    void Set(T value) {
+    void Set(const T& value) {
         if (value == value_) return;
-        value_ = std::move(value);
+        value_ = value;
         // By index: a listener may subscribe another one while we notify.
         for (std::size_t i = 0; i < listeners_.size(); ++i) listeners_[i](value_);
     }

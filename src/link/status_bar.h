@@ -23,7 +23,7 @@ struct StatusBar {
     std::array<Observable<std::string>, 5> panels;
 
     const std::string& Text(StatusPanel panel) const { return panels[panel].Get(); }
-    void SetText(StatusPanel panel, std::string text) { panels[panel].Set(std::move(text)); }
+    void SetText(StatusPanel panel, const std::string& text) { panels[panel].Set(text); }
     bool Connected() const { return Text(kConnectionPanel) == kConnectText; }
 };
 

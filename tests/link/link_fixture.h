@@ -1,0 +1,50 @@
+#pragma once
+// A link on the virtual-time loop, its port in process: each test reads as a
+// transcript of what the module says and what the program sends, and when.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "link/module_link.h"
+#include "platform/virtual_loop.h"
+#include "support/sim_port.h"
+
+namespace morvik::link {
+
+struct RecordingDialogs : UserDialogs {
+    void ShowError(const std::string& text) override { errors.push_back(text); }
+    std::vector<std::string> errors;
+};
+
+class LinkFixture : public ::testing::Test {
+protected:
+    // A serial port chosen and open: the connection indicator reads " Connect".
+    void Connect() {
+        link.model.statusBar.SetText(kConnectionPanel, kConnectText);
+        port.Open();
+    }
+    void EnterState(LinkState state) { link.machine.SetLinkState(state); }
+
+    // The module says these lines, in one delivery, at virtual time t.
+    void ModuleSaysAt(std::int64_t t, std::vector<std::string> lines) {
+        loop.StartTimer(t - loop.NowMs(), false,
+                        [this, lines = std::move(lines)]() mutable { port.DeliverLines(std::move(lines)); });
+    }
+    // Delivers now and lets every resulting notification run.
+    void ModuleSays(std::vector<std::string> lines) {
+        port.DeliverLines(std::move(lines));
+        loop.RunUntilIdle();
+    }
+
+    const std::vector<std::string>& MonitorLines() const { return link.model.monitor.Lines(); }
+    const std::string& Panel(StatusPanel panel) const { return link.model.statusBar.Text(panel); }
+
+    platform::VirtualLoop loop;
+    test_support::SimPort port{loop};
+    RecordingDialogs dialogs;
+    ModuleLink link{loop, port, dialogs, "/nowhere/"};
+};
+
+}  // namespace morvik::link

@@ -102,6 +102,14 @@ bool TcpPeer::Send(std::string_view bytes, int timeoutMs) {
     return true;
 }
 
+std::size_t TcpPeer::SendSome(std::string_view bytes) {
+    for (;;) {
+        const ssize_t sent = ::send(connection_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (sent >= 0) return static_cast<std::size_t>(sent);
+        if (errno != EINTR) return 0;
+    }
+}
+
 std::string TcpPeer::Receive(std::size_t count, int timeoutMs) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     std::string received;

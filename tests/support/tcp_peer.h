@@ -29,6 +29,8 @@ public:
 
     // Sends all bytes; false on error or when the receiver stalls past the bound.
     bool Send(std::string_view bytes, int timeoutMs = 5000);
+    // Sends what the socket takes now, without waiting; returns how much that was.
+    std::size_t SendSome(std::string_view bytes);
     // Waits until count bytes arrived (or the bound passed, or the peer closed)
     // and returns what arrived, at most count bytes.
     std::string Receive(std::size_t count, int timeoutMs = 5000);

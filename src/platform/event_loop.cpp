@@ -22,9 +22,16 @@ struct Handshake {
     }
 };
 
-struct FinishOnDestroy {
-    std::shared_ptr<Handshake> handshake;
-    ~FinishOnDestroy() { handshake->Finish(); }
+// Not copyable: a temporary copy would finish the handshake before the call ran.
+class FinishOnDestroy {
+public:
+    explicit FinishOnDestroy(std::shared_ptr<Handshake> handshake) : handshake_(std::move(handshake)) {}
+    ~FinishOnDestroy() { handshake_->Finish(); }
+    FinishOnDestroy(const FinishOnDestroy&) = delete;
+    FinishOnDestroy& operator=(const FinishOnDestroy&) = delete;
+
+private:
+    std::shared_ptr<Handshake> handshake_;
 };
 
 }  // namespace
@@ -35,7 +42,7 @@ void EventLoop::InvokeBlocking(const Task& task) {
         return;
     }
     auto handshake = std::make_shared<Handshake>();
-    auto guard = std::make_shared<FinishOnDestroy>(FinishOnDestroy{handshake});
+    auto guard = std::make_shared<FinishOnDestroy>(handshake);
     Post([task, guard]() mutable {
         task();
         guard.reset();

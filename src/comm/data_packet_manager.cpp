@@ -1,0 +1,247 @@
+#include "comm/data_packet_manager.h"
+
+#include <algorithm>
+#include <exception>
+
+#include "comm/exception_display.h"
+
+namespace morvik::comm {
+
+TCmDataPacketManager::TCmDataPacketManager(TCmCustomComPort* port) : port_(port) {}
+
+TCmDataPacketManager::~TCmDataPacketManager() {
+    for (TCmDataPacket* packet : packets_) {
+        packet->state_ = TCmDataPacket::State::kIdle;
+        packet->manager_ = nullptr;
+    }
+}
+
+void TCmDataPacketManager::Attach(TCmDataPacket& packet) {
+    if (packet.manager_ == this) return;
+    if (packet.manager_ != nullptr) packet.manager_->Detach(packet);
+    packet.manager_ = this;
+    packet.state_ = TCmDataPacket::State::kIdle;
+    packets_.push_back(&packet);
+    if (active_ && packet.enabled_ && !inEvent_) {
+        StartPacketAndScan(packet);
+        RunPendingScans();
+    }
+}
+
+void TCmDataPacketManager::Detach(TCmDataPacket& packet) {
+    if (packet.manager_ != this) return;
+    StopPacket(packet);
+    packets_.erase(std::find(packets_.begin(), packets_.end(), &packet));
+    packet.manager_ = nullptr;
+    // Last: this may destroy the manager.
+    if (port_ != nullptr && packets_.empty()) TCmDataPacketManagerList::Instance().ReleaseIfUnused(*port_);
+}
+
+void TCmDataPacketManager::Activate(Host* host) {
+    host_ = host;
+    active_ = true;
+    buffer_.Clear();
+    std::exception_ptr firstError;
+    for (TCmDataPacket* packet : packets_) {
+        if (!packet->enabled_) continue;
+        try {
+            packet->CheckConfiguration();
+            StartPacket(*packet);
+        } catch (...) {
+            if (!firstError) firstError = std::current_exception();
+        }
+    }
+    if (firstError) std::rethrow_exception(firstError);
+}
+
+void TCmDataPacketManager::Deactivate() {
+    for (TCmDataPacket* packet : packets_) StopPacket(*packet);
+    if (host_ != nullptr) host_->ArmTimeout(0);
+    host_ = nullptr;
+    active_ = false;
+    rescanPending_ = false;
+    buffer_.Clear();
+}
+
+void TCmDataPacketManager::ReceiveBytes(const std::uint8_t* bytes, std::size_t count) {
+    if (!active_ || count == 0) return;
+    const std::size_t oldSize = buffer_.size();
+    buffer_.Append(bytes, count);
+    RequestRescan(oldSize);
+    RunPendingScans();
+    if (active_ && !inEvent_ && buffer_.size() > kPendingLimit) DropPendingAndRestart();
+}
+
+void TCmDataPacketManager::TimeoutExpired() {
+    if (!active_ || inEvent_ || scanning_ || collecting_ == nullptr) return;
+    TCmDataPacket* packet = collecting_;
+    EnterEvent();
+    packet->enabled_ = false;
+    RunNotification([packet] {
+        if (packet->OnTimeout) packet->OnTimeout(*packet);
+    });
+    // The bytes of the timed-out packet are discarded with everything else.
+    buffer_.Clear();
+    if (IsAttached(packet) && packet->restartAfterTimeout_) packet->enabled_ = true;
+    LeaveEvent();
+    RunPendingScans();
+}
+
+void TCmDataPacketManager::PacketSwitched(TCmDataPacket& packet) {
+    // Inside an event every packet is stopped and the enabled ones restart at its end.
+    if (!active_ || inEvent_) return;
+    if (packet.enabled_)
+        StartPacketAndScan(packet);
+    else
+        StopPacket(packet);  // a packet that held the lock asks for a re-scan
+    RunPendingScans();
+}
+
+void TCmDataPacketManager::StartPacketAndScan(TCmDataPacket& packet) {
+    StartPacket(packet);
+    // Only a packet that may examine the bytes now needs them from the start;
+    // a packet collecting already has seen them.
+    if (collecting_ == &packet || collecting_ == nullptr) RequestRescan(0);
+}
+
+void TCmDataPacketManager::StartPacket(TCmDataPacket& packet) {
+    StopPacket(packet);
+    packet.ResetMatch();
+    if (packet.startCond_ == scString) {
+        packet.state_ = TCmDataPacket::State::kWaitingForStart;
+    } else if (collecting_ == nullptr) {
+        EnterCollecting(packet);
+    } else {
+        packet.state_ = TCmDataPacket::State::kWaitingForLock;
+    }
+}
+
+void TCmDataPacketManager::StopPacket(TCmDataPacket& packet) {
+    LeaveCollecting(packet);
+    packet.state_ = TCmDataPacket::State::kIdle;
+}
+
+bool TCmDataPacketManager::TryEnterCollecting(TCmDataPacket& packet) {
+    if (collecting_ != nullptr && collecting_ != &packet) return false;
+    EnterCollecting(packet);
+    return true;
+}
+
+void TCmDataPacketManager::EnterCollecting(TCmDataPacket& packet) {
+    collecting_ = &packet;
+    packet.state_ = TCmDataPacket::State::kCollecting;
+    if (host_ != nullptr && packet.timeOut_ != 0) host_->ArmTimeout(packet.timeOut_);
+    for (TCmDataPacket* other : packets_) {
+        if (other != &packet && other->enabled_ && other->state_ != TCmDataPacket::State::kIdle)
+            StartPacket(*other);
+    }
+}
+
+void TCmDataPacketManager::LeaveCollecting(TCmDataPacket& packet) {
+    if (collecting_ != &packet) return;
+    collecting_ = nullptr;
+    if (host_ != nullptr) host_->ArmTimeout(0);
+    RequestRescan(0);
+}
+
+void TCmDataPacketManager::RequestRescan(std::size_t from) {
+    rescanFrom_ = rescanPending_ ? std::min(rescanFrom_, from) : from;
+    rescanPending_ = true;
+}
+
+void TCmDataPacketManager::RunPendingScans() {
+    if (scanning_ || inEvent_) return;  // the running scan or event picks the request up
+    scanning_ = true;
+    while (rescanPending_ && active_) {
+        rescanPending_ = false;
+        ScanPass(rescanFrom_);
+    }
+    rescanPending_ = false;
+    scanning_ = false;
+}
+
+void TCmDataPacketManager::ScanPass(std::size_t from) {
+    if (collecting_ != nullptr) {
+        TCmDataPacket& packet = *collecting_;
+        if (packet.Scan(buffer_, from) == TCmDataPacket::ScanResult::kCompleted) Deliver(packet);
+    } else {
+        for (std::size_t i = 0; i < packets_.size(); ++i) {
+            TCmDataPacket& packet = *packets_[i];
+            if (!packet.enabled_ || packet.state_ == TCmDataPacket::State::kIdle) continue;
+            if (packet.Scan(buffer_, from) == TCmDataPacket::ScanResult::kCompleted) {
+                Deliver(packet);
+                break;
+            }
+            if (collecting_ != nullptr) break;  // later packets do not see these bytes now
+        }
+    }
+    if (!rescanPending_ && !HoldsBytes()) buffer_.Clear();
+}
+
+bool TCmDataPacketManager::HoldsBytes() const {
+    return std::any_of(packets_.begin(), packets_.end(), [](const TCmDataPacket* packet) {
+        return packet->enabled_ && packet->state_ != TCmDataPacket::State::kIdle &&
+               packet->begin_ != TCmDataPacket::kNone;
+    });
+}
+
+void TCmDataPacketManager::DropPendingAndRestart() {
+    buffer_.Clear();
+    for (TCmDataPacket* packet : packets_) {
+        if (packet->enabled_) StartPacket(*packet);
+    }
+    rescanPending_ = false;
+}
+
+void TCmDataPacketManager::EnterEvent() {
+    inEvent_ = true;
+    for (TCmDataPacket* packet : packets_) StopPacket(*packet);
+}
+
+void TCmDataPacketManager::LeaveEvent() {
+    inEvent_ = false;
+    if (active_) {
+        for (std::size_t i = 0; i < packets_.size(); ++i) {
+            if (packets_[i]->enabled_) StartPacket(*packets_[i]);
+        }
+    }
+    RequestRescan(0);
+}
+
+void TCmDataPacketManager::Deliver(TCmDataPacket& packet) {
+    EnterEvent();
+    packet.enabled_ = false;
+    TCmDataPacket* delivered = &packet;
+    const std::size_t lastByte = packet.lastByte_;
+    // A copy, so a handler that waits for more input cannot see the bytes move.
+    const std::string payload(reinterpret_cast<const char*>(buffer_.data()) + packet.PayloadStart(),
+                              packet.PayloadSize());
+    RunNotification([delivered, &payload] {
+        if (delivered->OnPacket)
+            delivered->OnPacket(*delivered, reinterpret_cast<const std::uint8_t*>(payload.data()), payload.size());
+        if (delivered->OnStringPacket) delivered->OnStringPacket(*delivered, payload);
+    });
+    buffer_.RemoveFront(lastByte + 1);
+    if (IsAttached(delivered) && delivered->autoEnable_) delivered->enabled_ = true;
+    LeaveEvent();
+}
+
+void TCmDataPacketManager::RunNotification(const std::function<void()>& notification) {
+    const auto guarded = [&notification] {
+        try {
+            notification();
+        } catch (...) {
+            ShowException(std::current_exception());
+        }
+    };
+    if (host_ != nullptr)
+        host_->Notify(guarded);
+    else
+        guarded();
+}
+
+bool TCmDataPacketManager::IsAttached(const TCmDataPacket* packet) const {
+    return std::find(packets_.begin(), packets_.end(), packet) != packets_.end();
+}
+
+}  // namespace morvik::comm

@@ -1,0 +1,107 @@
+#include "platform/atomic_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+namespace morvik::platform {
+
+namespace {
+
+std::string Describe(const std::string& what, const std::string& path, int error) {
+    return what + " \"" + path + "\": " + std::strerror(error);
+}
+
+// Closes the descriptor on every path out.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int Get() const { return fd_; }
+    // Closes now, so that a failing close (a late write error) can be reported.
+    int Close() {
+        const int result = ::close(fd_);
+        fd_ = -1;
+        return result;
+    }
+
+private:
+    int fd_;
+};
+
+bool WriteAll(int fd, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+// Makes the rename itself durable; the new file is in place either way.
+void SyncDirectoryOf(const std::string& path) {
+    std::filesystem::path directory = std::filesystem::path(path).parent_path();
+    if (directory.empty()) directory = std::filesystem::current_path();
+    Descriptor dir(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.Get() >= 0) ::fsync(dir.Get());
+}
+
+}  // namespace
+
+FileContent ReadWholeFile(const std::string& path) {
+    FileContent content;
+    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.Get() < 0) {
+        if (errno != ENOENT) content.error = Describe("Cannot read", path, errno);
+        return content;
+    }
+    content.exists = true;
+    char buffer[8192];
+    for (;;) {
+        const ssize_t got = ::read(file.Get(), buffer, sizeof buffer);
+        if (got == 0) break;
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            content.error = Describe("Cannot read", path, errno);
+            content.bytes.clear();
+            return content;
+        }
+        content.bytes.append(buffer, static_cast<std::size_t>(got));
+    }
+    return content;
+}
+
+std::string TemporaryPathFor(const std::string& path) { return path + ".tmp~"; }
+
+std::optional<std::string> WriteFileAtomically(const std::string& path, const std::string& bytes) {
+    const std::string temporary = TemporaryPathFor(path);
+    Descriptor file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (file.Get() < 0) return Describe("Cannot save to", path, errno) + " (temporary file " + temporary + ")";
+
+    auto fail = [&](int error) {
+        ::unlink(temporary.c_str());
+        return Describe("Cannot save to", path, error);
+    };
+    struct stat old {};
+    if (::stat(path.c_str(), &old) == 0 && ::fchmod(file.Get(), old.st_mode & 07777) != 0) return fail(errno);
+    if (!WriteAll(file.Get(), bytes)) return fail(errno);
+    if (::fsync(file.Get()) != 0) return fail(errno);
+    if (file.Close() != 0) return fail(errno);
+    if (::rename(temporary.c_str(), path.c_str()) != 0) return fail(errno);
+    SyncDirectoryOf(path);
+    return std::nullopt;
+}
+
+}  // namespace morvik::platform

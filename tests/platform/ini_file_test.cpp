@@ -1,0 +1,269 @@
+// The INI files behind the settings, the port directory and the subscription
+// stores, read and written as real files in a temporary folder.
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/atomic_file.h"
+#include "platform/ini_file.h"
+#include "support/temp_dir.h"
+
+namespace morvik::platform {
+namespace {
+
+using testing_support::TempDir;
+using Names = std::vector<std::string>;
+
+class IniFileTest : public testing::Test {
+protected:
+    TempDir dir;
+    IniFile ini;
+
+    // Loads text from a file named name.
+    void LoadText(const std::string& text, const std::string& name = "test.ini") {
+        dir.Write(name, text);
+        ASSERT_TRUE(ini.Load(dir.File(name))) << ini.Error();
+    }
+    void SaveAndReload() {
+        ASSERT_TRUE(ini.Save()) << ini.Error();
+        ASSERT_TRUE(ini.Load(ini.Path())) << ini.Error();
+    }
+};
+
+// A subscription store as the program writes it: the golden form.
+const std::string kStoreGolden =
+    "[1.2.3.4.5]\r\n"
+    "DEVICE S/N=\r\n"
+    "DEVICE COMMENT=\r\n"
+    "IPUI1=9.8.7.6.5\r\n"
+    "S/N1=SN 0042\r\n"
+    "COMMENT1=hall = east\r\n"
+    "\r\n"
+    "[0.0.0.0.0]\r\n"
+    "DEVICE S/N=x\r\n"
+    "\r\n";
+
+TEST_F(IniFileTest, GoldenFileRoundTripsByteForByte) {
+    LoadText(kStoreGolden);
+    EXPECT_TRUE(ini.BrokenLines().empty());
+    EXPECT_EQ(ini.ReadString("1.2.3.4.5", "S/N1"), "SN 0042");
+    EXPECT_EQ(ini.ReadString("1.2.3.4.5", "COMMENT1"), "hall = east");  // everything after the first "="
+    EXPECT_EQ(ini.ReadString("1.2.3.4.5", "DEVICE S/N", "absent"), "");  // present but empty
+    ASSERT_TRUE(ini.Save()) << ini.Error();
+    EXPECT_EQ(dir.Read("test.ini"), kStoreGolden);
+}
+
+TEST_F(IniFileTest, AnyLineEndBlanksCommentsAndPreambleReadBackInTheGoldenForm) {
+    LoadText(
+        "; written by hand\n"
+        "stray=before any section\r"
+        "  [1.2.3.4.5]  \n"
+        "\tDEVICE S/N   =   \r\n"
+        "DEVICE COMMENT=\n"
+        "\n"
+        "; a comment inside\r\n"
+        "IPUI1 = 9.8.7.6.5\r"
+        "S/N1=  SN 0042  \n"
+        "COMMENT1 =hall = east\r\n"
+        "[0.0.0.0.0]\n"
+        "DEVICE S/N=x");  // no line end at the end of the file
+    EXPECT_TRUE(ini.BrokenLines().empty());
+    ASSERT_TRUE(ini.Save()) << ini.Error();
+    EXPECT_EQ(dir.Read("test.ini"), kStoreGolden);
+}
+
+TEST_F(IniFileTest, NamesMatchWithoutCaseAndKeepTheirFirstSpelling) {
+    LoadText("[Port]\r\nNo=2\r\nAddr1=Com1\r\n");
+    EXPECT_TRUE(ini.SectionExists("PORT"));
+    EXPECT_EQ(ini.ReadString("port", "ADDR1"), "Com1");
+    ini.WriteString("pORT", "addr1", "Com3");
+    ini.WriteString("PORT", "Comment1", "desk");
+    EXPECT_EQ(ini.Sections(), (Names{"Port"}));
+    EXPECT_EQ(ini.Keys("port"), (Names{"No", "Addr1", "Comment1"}));
+    EXPECT_EQ(ini.Text(), "[Port]\r\nNo=2\r\nAddr1=Com3\r\nComment1=desk\r\n\r\n");
+}
+
+TEST_F(IniFileTest, ExistingEntriesKeepTheirPlaceNewKeysAndSectionsGoToTheEnd) {
+    LoadText("[A]\r\na1=1\r\na2=2\r\n\r\n[B]\r\nb1=1\r\n\r\n");
+    ini.WriteString("B", "b2", "new");
+    ini.WriteString("A", "a3", "new");
+    ini.WriteString("A", "a1", "changed");
+    ini.WriteString("C", "c1", "new");
+    EXPECT_EQ(ini.Text(),
+              "[A]\r\na1=changed\r\na2=2\r\na3=new\r\n\r\n"
+              "[B]\r\nb1=1\r\nb2=new\r\n\r\n"
+              "[C]\r\nc1=new\r\n\r\n");
+}
+
+TEST_F(IniFileTest, ValuesReadBackWithoutTheirOuterBlanksAndWithoutLineBreaks) {
+    ASSERT_TRUE(ini.Load(dir.File("store.ini")));
+    ini.WriteString("S", "COMMENT1", "  padded  ");
+    ini.WriteString("S", "COMMENT2", "two\r\nlines\n[Injected]\rx=1");
+    SaveAndReload();
+    EXPECT_EQ(ini.ReadString("S", "COMMENT1"), "padded");
+    EXPECT_EQ(ini.ReadString("S", "COMMENT2"), "two  lines [Injected] x=1");
+    EXPECT_EQ(ini.Sections(), (Names{"S"}));
+}
+
+TEST_F(IniFileTest, NamesThatCannotBeReadBackAreRefused) {
+    for (const std::string key : {"", "a=b", ";hidden", " padded", "line\nbreak"}) {
+        EXPECT_THROW(ini.WriteString("S", key, "v"), std::invalid_argument) << key;
+    }
+    EXPECT_THROW(ini.WriteString("bad\r\nname", "k", "v"), std::invalid_argument);
+    EXPECT_THROW(ini.WriteString(" padded", "k", "v"), std::invalid_argument);
+    EXPECT_TRUE(ini.Sections().empty());
+}
+
+TEST_F(IniFileTest, EmptySectionNameOfAnUnreadModuleRoundTrips) {
+    ASSERT_TRUE(ini.Load(dir.File("PPSubscript.ini")));
+    ini.WriteString("", "DEVICE S/N", "1");
+    SaveAndReload();
+    EXPECT_EQ(dir.Read("PPSubscript.ini"), "[]\r\nDEVICE S/N=1\r\n\r\n");
+    EXPECT_EQ(ini.ReadString("", "DEVICE S/N"), "1");
+}
+
+TEST_F(IniFileTest, BrokenLinesAreReportedWithTheirNumbersAndKeptOutOfTheData) {
+    const std::string text =
+        "[Port]\r\n"
+        "No=1\r\n"
+        "garbage line\r\n"
+        "=no key\n"
+        "no=2\r"
+        "[Open\r\n"
+        "Addr1=Com9\r\n"
+        "[Next]\r\n"
+        "k=v\r\n";
+    LoadText(text);
+    ASSERT_EQ(ini.BrokenLines().size(), 5u);
+    const std::vector<int> numbers = {ini.BrokenLines()[0].number, ini.BrokenLines()[1].number,
+                                      ini.BrokenLines()[2].number, ini.BrokenLines()[3].number,
+                                      ini.BrokenLines()[4].number};
+    EXPECT_EQ(numbers, (std::vector<int>{3, 4, 5, 6, 7}));
+    EXPECT_EQ(ini.BrokenLines()[0].text, "garbage line");
+    EXPECT_EQ(ini.ReadInteger("Port", "No", 0), 1);  // the first of a repeated key wins
+    EXPECT_EQ(ini.ReadString("Port", "Addr1", "none"), "none");
+    EXPECT_EQ(ini.ReadString("Next", "k"), "v");
+    EXPECT_EQ(dir.Read("test.ini"), text);  // reading changes nothing on disk
+}
+
+TEST_F(IniFileTest, RepeatedSectionIsMergedIntoTheFirst) {
+    LoadText("[A]\r\nx=1\r\n[B]\r\ny=2\r\n[a]\r\nz=3\r\nx=9\r\n");
+    EXPECT_EQ(ini.Sections(), (Names{"A", "B"}));
+    EXPECT_EQ(ini.Keys("A"), (Names{"x", "z"}));
+    EXPECT_EQ(ini.ReadString("A", "x"), "1");
+    ASSERT_EQ(ini.BrokenLines().size(), 1u);
+    EXPECT_EQ(ini.BrokenLines()[0].number, 7);
+}
+
+TEST_F(IniFileTest, WholeNumbersAreDecimalAndBooleansAreNonZeroNumbers) {
+    LoadText(
+        "[Common]\r\nplain=12\r\nnegative=-3\r\nplus=+4\r\nhex=0x10\r\ntail=12a\r\nempty=\r\n"
+        "huge=99999999999\r\ndoubleSign=+-5\r\nzero=0\r\ntwo=2\r\nminusOne=-1\r\nword=yes\r\n");
+    EXPECT_EQ(ini.ReadInteger("Common", "plain", 7), 12);
+    EXPECT_EQ(ini.ReadInteger("Common", "negative", 7), -3);
+    EXPECT_EQ(ini.ReadInteger("Common", "plus", 7), 4);
+    for (const char* key : {"hex", "tail", "empty", "huge", "doubleSign", "word", "missing"}) {
+        EXPECT_EQ(ini.ReadInteger("Common", key, 7), 7) << key;
+    }
+    EXPECT_FALSE(ini.ReadBool("Common", "zero", true));
+    EXPECT_TRUE(ini.ReadBool("Common", "two", false));
+    EXPECT_TRUE(ini.ReadBool("Common", "minusOne", false));
+    EXPECT_TRUE(ini.ReadBool("Common", "word", true));  // not a number: the default
+    EXPECT_FALSE(ini.ReadBool("Common", "word", false));
+    EXPECT_TRUE(ini.ReadBool("Absent", "ViewMonitor", true));
+
+    ini.WriteBool("Common", "on", true);
+    ini.WriteBool("Common", "off", false);
+    ini.WriteInteger("Common", "baud", 115200);
+    ini.WriteInteger("Common", "port", -2);
+    EXPECT_EQ(ini.ReadString("Common", "on"), "1");
+    EXPECT_EQ(ini.ReadString("Common", "off"), "0");
+    EXPECT_EQ(ini.ReadString("Common", "baud"), "115200");
+    EXPECT_EQ(ini.ReadString("Common", "port"), "-2");
+}
+
+TEST_F(IniFileTest, DeletingKeysAndSectionsLeavesTheRestInPlace) {
+    // A port directory of five entries reduced to three.
+    LoadText("[Port]\r\nNo=5\r\n");
+    for (int n = 1; n <= 5; ++n) {
+        ini.WriteString("Port", "Addr" + std::to_string(n), "Com" + std::to_string(n));
+        ini.WriteString("Port", "Port" + std::to_string(n), "");
+    }
+    ini.WriteString("Other", "keep", "yes");
+    ini.WriteInteger("Port", "No", 3);
+    for (int n = 4; n <= 6; ++n) {  // 6 was never there: ignored
+        ini.DeleteKey("port", "ADDR" + std::to_string(n));
+        ini.DeleteKey("Port", "Port" + std::to_string(n));
+    }
+    ini.DeleteKey("Missing", "x");
+    SaveAndReload();
+    EXPECT_EQ(ini.Keys("Port"), (Names{"No", "Addr1", "Port1", "Addr2", "Port2", "Addr3", "Port3"}));
+
+    ini.EraseSection("PORT");
+    ini.EraseSection("Missing");
+    EXPECT_FALSE(ini.SectionExists("Port"));
+    EXPECT_EQ(ini.Sections(), (Names{"Other"}));
+    EXPECT_TRUE(ini.Keys("Port").empty());
+}
+
+TEST_F(IniFileTest, MissingFileIsEmptyAndIsCreatedOnSave) {
+    ASSERT_TRUE(ini.Load(dir.File("morvik2.ini")));
+    EXPECT_TRUE(ini.Sections().empty());
+    EXPECT_EQ(ini.ReadInteger("Communication", "Baud", 19200), 19200);
+    ini.WriteInteger("Common", "ViewMode", 1);
+    ASSERT_TRUE(ini.Save()) << ini.Error();
+    EXPECT_EQ(dir.Read("morvik2.ini"), "[Common]\r\nViewMode=1\r\n\r\n");
+    EXPECT_FALSE(std::filesystem::exists(TemporaryPathFor(dir.File("morvik2.ini"))));
+}
+
+TEST_F(IniFileTest, UnreadableFileGivesAnErrorAndIsNeverOverwritten) {
+    std::filesystem::create_directory(dir.File("DectPort.ini"));  // reading a directory fails for root too
+    EXPECT_FALSE(ini.Load(dir.File("DectPort.ini")));
+    EXPECT_NE(ini.Error().find("DectPort.ini"), std::string::npos) << ini.Error();
+    EXPECT_TRUE(ini.Sections().empty());
+    ini.WriteInteger("Port", "No", 1);
+    EXPECT_FALSE(ini.Save());
+    EXPECT_NE(ini.Error().find("could not be read"), std::string::npos) << ini.Error();
+    EXPECT_TRUE(std::filesystem::is_directory(dir.File("DectPort.ini")));
+}
+
+TEST_F(IniFileTest, FailedSaveReportsWhyAndLeavesTheOldFileWhole) {
+    LoadText(kStoreGolden, "FPSubscript.ini");
+    ini.WriteString("1.2.3.4.5", "S/N1", "changed");
+    // The temporary file cannot be created where a directory stands in its way.
+    std::filesystem::create_directory(TemporaryPathFor(dir.File("FPSubscript.ini")));
+    EXPECT_FALSE(ini.Save());
+    EXPECT_NE(ini.Error().find("FPSubscript.ini"), std::string::npos) << ini.Error();
+    EXPECT_EQ(dir.Read("FPSubscript.ini"), kStoreGolden);
+    EXPECT_EQ(ini.ReadString("1.2.3.4.5", "S/N1"), "changed");  // nothing lost in memory
+
+    std::filesystem::remove(TemporaryPathFor(dir.File("FPSubscript.ini")));
+    ASSERT_TRUE(ini.Save()) << ini.Error();  // the next try succeeds
+    EXPECT_NE(dir.Read("FPSubscript.ini").find("S/N1=changed\r\n"), std::string::npos);
+}
+
+TEST_F(IniFileTest, SaveIntoAMissingFolderFailsWithAClearMessage) {
+    ASSERT_TRUE(ini.Load(dir.File("gone/site.ini")));
+    ini.WriteString("0.0.0.0.0", "DEVICE S/N", "1");
+    EXPECT_FALSE(ini.Save());
+    EXPECT_NE(ini.Error().find("gone/site.ini"), std::string::npos) << ini.Error();
+}
+
+TEST_F(IniFileTest, SaveKeepsThePermissionsOfTheOldFile) {
+    LoadText("[A]\r\nx=1\r\n");
+    ASSERT_EQ(::chmod(dir.File("test.ini").c_str(), 0600), 0);
+    ini.WriteString("A", "x", "2");
+    ASSERT_TRUE(ini.Save()) << ini.Error();
+    struct stat info {};
+    ASSERT_EQ(::stat(dir.File("test.ini").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+}  // namespace
+}  // namespace morvik::platform

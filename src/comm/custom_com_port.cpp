@@ -31,6 +31,11 @@ std::uint16_t Threshold(std::uint16_t current, std::uint16_t queueSize, int perc
 TCmCustomComPort::TCmCustomComPort(platform::EventLoop& loop) : TCmBaseComponent(loop) {}
 
 TCmCustomComPort::~TCmCustomComPort() {
+    CloseNow();
+    Announce(ptPortGone);
+}
+
+void TCmCustomComPort::CloseNow() {
     openPending_ = false;
     if (state_ == TPortState::psOpen) {
         state_ = TPortState::psShuttingDown;
@@ -41,7 +46,6 @@ TCmCustomComPort::~TCmCustomComPort() {
         state_ = TPortState::psClosed;
         Announce(ptClosed);
     }
-    Announce(ptPortGone);
 }
 
 // ---- settings ----

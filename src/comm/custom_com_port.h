@@ -149,6 +149,8 @@ protected:
     // Raises for a failed open; the TCP layer raises socket exceptions.
     [[noreturn]] virtual void RaiseOpenError(int code);
 
+    // Closes at once, without the close events: for destructors.
+    void CloseNow();
     void SetTapiMode(TTapiMode mode) { tapiMode_ = mode; }
     void SetUseMSRShadow(bool on) { useMSRShadow_ = on; }
     PortSettings SerialSettings() const;

@@ -327,6 +327,13 @@ void LinkStateMachine::TimeoutTimer() {
 
 void LinkStateMachine::ConnectTimeoutTimer() {
     if (!fields_.connectTimeout.IsActive()) return;
+    if (channel_.BusyCount() > 0) {
+        // A wait is in progress and its own time-out watches the module. A
+        // probe nested in it would hand its "OK" to the waiting command as
+        // that command's answer; check again after the next silence instead.
+        RestartConnectTimeout();
+        return;
+    }
     fields_.connectTimeout.Stop();
     channel_.SetMonitorMuted(true);  // neither the probe nor its answer reaches the monitor
     model_.statusBar.SetText(kBusyPanel, "x");

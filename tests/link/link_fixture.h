@@ -38,6 +38,19 @@ protected:
         loop.RunUntilIdle();
     }
 
+    // The transcript entries of one kind ("write", "line", "open", ...), as
+    // "<time> <text>" with the kind left out.
+    std::vector<std::string> Events(const std::string& kind) const {
+        std::vector<std::string> events;
+        for (const std::string& entry : port.Transcript()) {
+            const std::size_t blank = entry.find(' ');
+            if (entry.compare(blank + 1, kind.size(), kind) != 0) continue;
+            const std::size_t rest = blank + 1 + kind.size();
+            events.push_back(entry.substr(0, blank) + (rest < entry.size() ? entry.substr(rest) : ""));
+        }
+        return events;
+    }
+
     const std::vector<std::string>& MonitorLines() const { return link.model.monitor.Lines(); }
     const std::string& Panel(StatusPanel panel) const { return link.model.statusBar.Text(panel); }
 

@@ -4,6 +4,8 @@
 
 namespace morvik::sim::test {
 
+using Lines = std::vector<std::string>;
+
 std::vector<std::string> SplitLines(std::string_view bytes) {
     std::vector<std::string> lines;
     while (!bytes.empty()) {
@@ -47,7 +49,10 @@ std::vector<std::string> ModuleHarness::Command(std::string_view line, std::int6
     TakeOutput();
     Send(std::string(line) + "\r");
     Advance(waitMs);
-    return SplitLines(TakeOutput());
+    Lines lines = SplitLines(TakeOutput());
+    // The echo, when on, is a line of its own that ends in CR: drop it as a program does.
+    if (!lines.empty() && lines.front() == std::string(line) + "\r") lines.erase(lines.begin());
+    return lines;
 }
 
 std::string ModuleHarness::Answer(std::string_view line) {

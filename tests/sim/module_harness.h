@@ -29,7 +29,8 @@ public:
     // Power-up, announcement, escape into command mode; echo switched off when
     // asked (most tests read answers, not echoes). The output is taken.
     void StartInCommandMode(bool echo = false);
-    // Sends the line with CR and returns the lines received within waitMs.
+    // Sends the line with CR and returns the lines received within waitMs,
+    // without the line's echo.
     std::vector<std::string> Command(std::string_view line, std::int64_t waitMs = 1000);
     // The answer of a command expected to answer with exactly one line.
     std::string Answer(std::string_view line);

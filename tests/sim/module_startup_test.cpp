@@ -5,10 +5,11 @@
 #include "module_harness.h"
 
 namespace morvik::sim::test {
-namespace {
 
 using Mode = Rx57Module::Mode;
 using Lines = std::vector<std::string>;
+
+namespace {
 
 TEST(ModuleStartup, StaysDeafUntilPoweredUpThenAnnouncesItselfInDataMode) {
     ModuleHarness h;
@@ -120,6 +121,32 @@ TEST(ModuleStartup, CommandModeSurvivesAnEscapeSentAgainAndJunkBeforeAt) {
     ModuleHarness h;
     h.StartInCommandMode();
     EXPECT_EQ(h.Command("+++ATZ"), Lines({"OK", "RX57 DECT Data Module V2.10"}));
+}
+
+
+TEST(ModuleConfigurationChange, TakesTheNewTypeAndRestartsWithItsSlotCount) {
+    ModuleHarness h;
+    h.StartInCommandMode();
+    int changes = 0;
+    h.module.SetStateChanged([&] { ++changes; });
+    EXPECT_EQ(h.Command("AT^SBASC1"), Lines({"OK", "RX57 DECT Data Module V2.10"}));
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(h.module.CurrentMode(), Mode::kData);
+
+    h.Advance(1000);
+    h.Send("+++");
+    h.Advance(1000);
+    h.TakeOutput();
+    EXPECT_EQ(h.Answer("ATS154?"), "001");
+    EXPECT_EQ(h.Answer("ATS190=5"), "OK");
+    EXPECT_EQ(h.Answer("ATS190=6"), "ERROR");
+    EXPECT_NE(h.Command("AT&V0").front().find(", Replacement PP"), std::string::npos);
+
+    EXPECT_EQ(h.Answer("AT^SBASC2"), "ERROR");  // not a type the module can be switched to
+    EXPECT_EQ(h.module.CurrentMode(), Mode::kCommand);
+    // The same type once more still restarts.
+    EXPECT_EQ(h.Command("AT^SBASC1"), Lines({"OK", "RX57 DECT Data Module V2.10"}));
+    EXPECT_EQ(h.module.State().configType, kReplacementPp);
 }
 
 }  // namespace

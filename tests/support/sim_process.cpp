@@ -1,0 +1,165 @@
+#include "support/sim_process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <chrono>
+#include <cstring>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace morvik::test {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int MsLeft(Clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+// Appends what is readable now; false once the writer has closed its end.
+bool Drain(int fd, std::string& into) {
+    char buffer[4096];
+    while (true) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            into.append(buffer, static_cast<std::size_t>(n));
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+    }
+}
+
+}  // namespace
+
+std::string SimProgramPath() { return std::string(MORVIK_BIN_DIR) + "/rx57-sim"; }
+
+SimProcess::SimProcess(const std::vector<std::string>& args) {
+    int outPipe[2];
+    int errPipe[2];
+    if (::pipe2(outPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    if (::pipe2(errPipe, O_CLOEXEC) != 0) {
+        ::close(outPipe[0]);
+        ::close(outPipe[1]);
+        throw std::runtime_error("pipe failed");
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, outPipe[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, errPipe[1], STDERR_FILENO);
+    const std::string program = SimProgramPath();
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    const int spawned = ::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(outPipe[1]);
+    ::close(errPipe[1]);
+    out_ = outPipe[0];
+    err_ = errPipe[0];
+    ::fcntl(out_, F_SETFL, O_NONBLOCK);
+    ::fcntl(err_, F_SETFL, O_NONBLOCK);
+    if (spawned != 0) {
+        pid_ = -1;
+        throw std::runtime_error("cannot start " + program + ": " + std::strerror(spawned));
+    }
+}
+
+SimProcess::~SimProcess() {
+    if (pid_ > 0) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    ::close(out_);
+    ::close(err_);
+}
+
+std::optional<std::string> SimProcess::ReadLine(int timeoutMs) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (true) {
+        const std::size_t end = outBuffer_.find('\n');
+        if (end != std::string::npos) {
+            std::string line = outBuffer_.substr(0, end);
+            outBuffer_.erase(0, end + 1);
+            return line;
+        }
+        pollfd ready{out_, POLLIN, 0};
+        if (::poll(&ready, 1, MsLeft(deadline)) <= 0) return std::nullopt;
+        if (!Drain(out_, outBuffer_) && outBuffer_.find('\n') == std::string::npos) return std::nullopt;
+    }
+}
+
+std::optional<std::string> SimProcess::WaitForLine(const std::string& text, int timeoutMs) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (auto line = ReadLine(MsLeft(deadline))) {
+        if (line->find(text) != std::string::npos) return line;
+    }
+    return std::nullopt;
+}
+
+std::optional<int> SimProcess::Stop(int signal, int timeoutMs) {
+    if (pid_ <= 0) return std::nullopt;
+    ::kill(pid_, signal);
+    return WaitForEnd(timeoutMs);
+}
+
+std::optional<int> SimProcess::WaitForEnd(int timeoutMs) {
+    if (pid_ <= 0) return std::nullopt;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    // A pidfd turns "the child ended" into something poll can wait for.
+    const int pidFd = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));
+    int status = 0;
+    while (true) {
+        const pid_t done = ::waitpid(pid_, &status, WNOHANG);
+        if (done == pid_) break;
+        if (done < 0 || MsLeft(deadline) == 0) {
+            if (pidFd >= 0) ::close(pidFd);
+            return std::nullopt;
+        }
+        if (pidFd >= 0) {
+            pollfd ended{pidFd, POLLIN, 0};
+            ::poll(&ended, 1, MsLeft(deadline));
+        } else {
+            ::usleep(1000);  // kernels without pidfd: look again shortly
+        }
+    }
+    if (pidFd >= 0) ::close(pidFd);
+    pid_ = -1;
+    if (!WIFEXITED(status)) return std::nullopt;
+    return WEXITSTATUS(status);
+}
+
+std::string SimProcess::ErrorOutput() {
+    Drain(err_, errText_);
+    return errText_;
+}
+
+SimRun RunSimToEnd(const std::vector<std::string>& args, int timeoutMs) {
+    SimProcess process(args);
+    SimRun run;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (auto line = process.ReadLine(MsLeft(deadline))) run.out += *line + "\n";
+    run.exitCode = process.WaitForEnd(MsLeft(deadline)).value_or(-1);
+    run.err = process.ErrorOutput();
+    return run;
+}
+
+int PortOfListeningLine(const std::string& line) {
+    const std::string prefix = "listening on ";
+    const std::size_t colon = line.rfind(':');
+    if (!line.starts_with(prefix) || colon == std::string::npos) return 0;
+    return std::atoi(line.c_str() + colon + 1);
+}
+
+}  // namespace morvik::test

@@ -1,0 +1,34 @@
+#include "stop_signals.h"
+
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+
+namespace morvik::sim {
+
+StopSignals::StopSignals(platform::EventLoop& loop, std::function<void(int signal)> onStop) : loop_(loop) {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    if (::sigprocmask(SIG_BLOCK, &signals, nullptr) != 0) {
+        throw std::runtime_error(std::string("cannot block signals: ") + std::strerror(errno));
+    }
+    signalFd_.Reset(::signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC));
+    if (!signalFd_.Valid()) throw std::runtime_error(std::string("cannot watch signals: ") + std::strerror(errno));
+    watch_ = loop_.WatchFd(signalFd_.Get(), platform::EventLoop::kReadable,
+                           [this, onStop = std::move(onStop)](unsigned) {
+                               signalfd_siginfo info{};
+                               if (::read(signalFd_.Get(), &info, sizeof info) == sizeof info) {
+                                   onStop(static_cast<int>(info.ssi_signo));
+                               }
+                           });
+}
+
+StopSignals::~StopSignals() { loop_.UnwatchFd(watch_); }
+
+}  // namespace morvik::sim

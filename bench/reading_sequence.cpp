@@ -1,0 +1,352 @@
+// Reading a Server FP with 16 occupied slots from rx57-sim over loopback TCP
+// on the real event loop, per command/answer exchange, printed beside a
+// minimal client that makes the same exchanges over a raw socket in the same
+// run. The module answers without latency, so the figures show what the link
+// itself costs per exchange.
+//
+// Two figures for the link: the reading sequence as the program runs it now,
+// from the module's "OK" to its end; and the whole Server FP read pattern
+// (configuration type, identity lines, own identity, profile listing, current
+// subscription, 16 slots of seven register accesses: 124 exchanges) issued
+// through the command channel's operations in the reading sequence's order.
+//
+// The link reaches the socket through a minimal port seam of its own here
+// (connect, write, cut lines at CR LF), so both sides share one transport.
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "link/module_link.h"
+#include "platform/poll_loop.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace morvik;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kRounds = 5;
+constexpr int kSlots = 16;
+
+// rx57-sim on a free loopback port, stopped when this goes away.
+class SimServer {
+public:
+    SimServer() {
+        const std::string program = (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "rx57-sim");
+        std::vector<std::string> args = {program, "--tcp", "127.0.0.1:0", "--latency", "0", "--restart-delay", "50",
+                                         "--config-type", "3"};
+        for (int slot = 0; slot < kSlots; ++slot) {
+            args.push_back("--set");
+            args.push_back("slots.slot" + std::to_string(slot) + "=2.61.17.200." + std::to_string(slot + 1));
+        }
+        std::vector<char*> argv;
+        for (std::string& arg : args) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+
+        int out[2];
+        if (pipe(out) != 0) throw std::runtime_error("pipe failed");
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        const int spawned = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        close(out[1]);
+        if (spawned != 0) throw std::runtime_error("cannot start " + program);
+
+        std::string text;
+        pollfd waitFor{out[0], POLLIN, 0};
+        while (text.find('\n') == std::string::npos && poll(&waitFor, 1, 5000) > 0) {
+            char buffer[256];
+            const ssize_t got = read(out[0], buffer, sizeof buffer);
+            if (got <= 0) break;
+            text.append(buffer, static_cast<std::size_t>(got));
+        }
+        close(out[0]);
+        const std::size_t colon = text.rfind(':', text.find('\n'));
+        if (text.rfind("listening on", 0) != 0 || colon == std::string::npos) {
+            throw std::runtime_error("rx57-sim did not start: " + text);
+        }
+        port_ = std::stoi(text.substr(colon + 1));
+    }
+    ~SimServer() {
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+    }
+    int Port() const { return port_; }
+
+private:
+    pid_t pid_ = -1;
+    int port_ = 0;
+};
+
+int ConnectLoopback(int port) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (fd < 0 || connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        throw std::runtime_error("cannot connect to rx57-sim");
+    }
+    const int on = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    return fd;
+}
+
+void WriteAll(int fd, std::string_view text) {
+    while (!text.empty()) {
+        const ssize_t sent = send(fd, text.data(), text.size(), MSG_NOSIGNAL);
+        if (sent <= 0) throw std::runtime_error("send failed");
+        text.remove_prefix(static_cast<std::size_t>(sent));
+    }
+}
+
+// The smallest port that carries the module's byte stream: a TCP client
+// socket watched by the loop, lines cut at CR LF.
+class SocketPort : public link::PortSeam {
+public:
+    SocketPort(platform::EventLoop& loop, int port) : loop_(loop), port_(port) {}
+    ~SocketPort() override { Close(); }
+
+    void Open() override {
+        if (fd_ >= 0) return;
+        fd_ = ConnectLoopback(port_);
+        fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) | O_NONBLOCK);
+        watch_ = loop_.WatchFd(fd_, platform::EventLoop::kReadable, [this](unsigned) { Receive(); });
+    }
+    void Close() override {
+        if (fd_ < 0) return;
+        loop_.UnwatchFd(watch_);
+        close(fd_);
+        fd_ = -1;
+        pending_.clear();
+    }
+    bool IsOpen() const override { return fd_ >= 0; }
+    void SetDtr(bool on) override { dtr_ = on; }
+    bool Dtr() const override { return dtr_; }
+    void WriteText(std::string_view text) override {
+        if (fd_ < 0) throw link::PortError(-2007, "device not open");
+        ++writes_;
+        WriteAll(fd_, text);
+    }
+    void FlushInput() override { pending_.clear(); }
+    void FlushOutput() override {}
+    void SetDeviceLayer(link::DeviceLayer) override {}
+    link::DeviceLayer GetDeviceLayer() const override { return link::DeviceLayer::kTcp; }
+    void SetComNumber(int) override {}
+    int ComNumber() const override { return 0; }
+    void SetBaud(int) override {}
+    int Baud() const override { return 19200; }
+    void SetWsAddress(const std::string&) override {}
+    std::string WsAddress() const override { return "127.0.0.1"; }
+    void SetWsPort(const std::string&) override {}
+    std::string WsPort() const override { return std::to_string(port_); }
+
+    int Writes() const { return writes_; }
+
+private:
+    void Receive() {
+        char buffer[4096];
+        const ssize_t got = recv(fd_, buffer, sizeof buffer, 0);
+        if (got <= 0) return;
+        pending_.append(buffer, static_cast<std::size_t>(got));
+        for (std::size_t end; (end = pending_.find("\r\n")) != std::string::npos;) {
+            const std::string line = pending_.substr(0, end);
+            pending_.erase(0, end + 2);
+            EmitLine(line);
+        }
+    }
+
+    platform::EventLoop& loop_;
+    int port_;
+    int fd_ = -1;
+    platform::EventLoop::WatchId watch_ = 0;
+    bool dtr_ = true;
+    std::string pending_;
+    int writes_ = 0;
+};
+
+struct NoDialogs : link::UserDialogs {
+    void ShowError(const std::string& text) override { std::fprintf(stderr, "error: %s\n", text.c_str()); }
+};
+
+// The command lines of a whole Server FP read, in the reading sequence's order.
+std::vector<std::string> ServerFpReadCommands() {
+    std::vector<std::string> commands = {"ATS154?", "ATI2", "ATI0", "ATI1", "ATI3"};
+    for (int n = 220; n <= 224; ++n) commands.push_back("ATS" + std::to_string(n) + "?");
+    commands.push_back("AT&V0");
+    commands.push_back("ATS189?");
+    for (int slot = 0; slot < kSlots; ++slot) {
+        commands.push_back("ATS190=" + std::to_string(slot));
+        for (int n : {191, 193, 194, 195, 196, 197}) commands.push_back("ATS" + std::to_string(n) + "?");
+    }
+    return commands;
+}
+
+double MicrosSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+}
+
+struct LinkFigures {
+    int sequenceExchanges = 0;
+    double sequenceMicros = 0;
+    double patternMicros = 0;
+};
+
+LinkFigures RunLink(int simPort, const std::vector<std::string>& commands) {
+    platform::PollLoop loop;
+    SocketPort port(loop, simPort);
+    NoDialogs dialogs;
+    link::ModuleLink link(loop, port, dialogs, "/tmp/");
+    link.model.statusBar.SetText(link::kConnectionPanel, link::kConnectText);
+    port.Open();
+
+    LinkFigures figures;
+    Clock::time_point okArrived;
+    int writesAtOk = 0;
+    link.model.statusBar.panels[link::kLinkStatePanel].Subscribe([&](const std::string& text) {
+        if (text != " AT-Mode") return;
+        okArrived = Clock::now();
+        writesAtOk = port.Writes();
+    });
+    link.machine.miResetClick();
+    if (!loop.RunUntil([&] { return link.fields.connectTimeout.IsActive(); }, 20000)) {
+        throw std::runtime_error("the link did not read the module");
+    }
+    figures.sequenceMicros = MicrosSince(okArrived);
+    figures.sequenceExchanges = port.Writes() - writesAtOk;
+
+    const Clock::time_point start = Clock::now();
+    for (const std::string& command : commands) {
+        const std::size_t equals = command.find('=');
+        std::string answer;
+        if (command == "AT&V0") {
+            link.fields.profileLineCounter = 0;
+            answer = link.channel.QueryCommand(command, true);
+        } else if (command.starts_with("ATS") && equals != std::string::npos) {
+            answer = link.channel.WriteRegister(std::stoi(command.substr(3)), std::stoi(command.substr(equals + 1)));
+        } else if (command.starts_with("ATS")) {
+            answer = std::to_string(link.channel.ReadRegister(std::stoi(command.substr(3))));
+        } else {
+            answer = link.channel.QueryCommand(command, true);
+        }
+        if (link.channel.NoAnswer()) throw std::runtime_error("no answer to " + command);
+    }
+    figures.patternMicros = MicrosSince(start);
+    return figures;
+}
+
+// A blocking client: each command, then its answer lines, echo skipped.
+class RawClient {
+public:
+    explicit RawClient(int port) : fd_(ConnectLoopback(port)) {}
+    ~RawClient() { close(fd_); }
+
+    std::string ReadLine() {
+        for (;;) {
+            const std::size_t end = pending_.find("\r\n");
+            if (end != std::string::npos) {
+                std::string line = pending_.substr(0, end);
+                pending_.erase(0, end + 2);
+                return line;
+            }
+            char buffer[4096];
+            pollfd waitFor{fd_, POLLIN, 0};
+            if (poll(&waitFor, 1, 5000) <= 0) throw std::runtime_error("raw client: no answer");
+            const ssize_t got = recv(fd_, buffer, sizeof buffer, 0);
+            if (got <= 0) throw std::runtime_error("raw client: connection closed");
+            pending_.append(buffer, static_cast<std::size_t>(got));
+        }
+    }
+    // The next line that is neither empty nor the echo of the command.
+    std::string ReadAnswer(const std::string& command) {
+        for (;;) {
+            std::string line = ReadLine();
+            if (!line.empty() && line.find(command) == std::string::npos) return line;
+        }
+    }
+    void EnterCommandMode() {
+        while (ReadLine().find("RX") == std::string::npos) {
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1100));  // guard time before the escape
+        WriteAll(fd_, "+++");
+        while (ReadLine() != "OK") {
+        }
+    }
+    double Exchange(const std::vector<std::string>& commands) {
+        const Clock::time_point start = Clock::now();
+        for (const std::string& command : commands) {
+            WriteAll(fd_, command + "\r");
+            const int lines = command == "AT&V0" ? 7 : 1;
+            for (int i = 0; i < lines; ++i) ReadAnswer(command);
+        }
+        return MicrosSince(start);
+    }
+
+private:
+    int fd_;
+    std::string pending_;
+};
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+}  // namespace
+
+int main() {
+    try {
+        const SimServer sim;
+        const std::vector<std::string> commands = ServerFpReadCommands();
+        const double exchanges = static_cast<double>(commands.size());
+
+        std::vector<double> sequencePerExchange, linkPerExchange, rawPerExchange;
+        int sequenceExchanges = 0;
+        for (int round = 0; round < kRounds; ++round) {
+            const LinkFigures link = RunLink(sim.Port(), commands);
+            sequenceExchanges = link.sequenceExchanges;
+            sequencePerExchange.push_back(link.sequenceMicros / std::max(1, link.sequenceExchanges));
+            linkPerExchange.push_back(link.patternMicros / exchanges);
+
+            RawClient raw(sim.Port());
+            raw.EnterCommandMode();
+            rawPerExchange.push_back(raw.Exchange(commands) / exchanges);
+        }
+
+        const double linkMedian = Median(linkPerExchange);
+        const double rawMedian = Median(rawPerExchange);
+        std::printf("reading a Server FP with %d occupied slots from rx57-sim over loopback TCP, median of %d rounds\n",
+                    kSlots, kRounds);
+        std::printf("  reading sequence as run now, from \"OK\" to its end: %d exchanges, %8.1f us per exchange\n",
+                    sequenceExchanges, Median(sequencePerExchange));
+        std::printf("  link, whole read pattern:                          %d exchanges, %8.1f us per exchange\n",
+                    static_cast<int>(commands.size()), linkMedian);
+        std::printf("  raw socket client, same exchanges:                 %d exchanges, %8.1f us per exchange\n",
+                    static_cast<int>(commands.size()), rawMedian);
+        std::printf("  link / raw: %.2f (aim: at most 1.50)\n", linkMedian / rawMedian);
+        return 0;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "bench_reading_sequence: %s\n", error.what());
+        return 1;
+    }
+}

@@ -104,8 +104,10 @@ public:
     // line and starts the dispatch. 0, or the negative error with everything undone.
     int StartPort(const PortSettings& settings);
     // Flushes output and input, then stops the dispatch and closes the device.
-    // From inside a delivery only close-pending is set; the dispatch winds
-    // down when the delivery ends and a later StopPort (or the destructor) finishes.
+    // While a delivery runs (on any thread: a handler may be waiting in a
+    // hand-over to this very thread) only close-pending is set; the dispatch
+    // winds down when the delivery ends (Started() turns false) and a later
+    // StopPort, or the destructor, closes the device.
     void StopPort();
     // True from a successful StartPort until the dispatch has wound down.
     bool Started() const { return started_; }

@@ -142,8 +142,9 @@ public:
     // Abandons and discards pending output.
     void FlushOutput();
 
-    // Adding sets the need for handler service. Removal inside a delivery takes
-    // effect when the delivery ends; the handler is not called again after it.
+    // Adding sets the need for handler service. A removed handler is not called
+    // again; a call already running on another thread still finishes. Inside a
+    // delivery the list entry is dropped when the delivery ends.
     // A synchronous handler runs on the loop thread even when the delivery
     // comes from a dispatcher thread, which then waits for it.
     void AddEventHandler(const void* context, TriggerHandler handler, bool synchronous = false);

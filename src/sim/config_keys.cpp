@@ -214,10 +214,10 @@ std::optional<std::string> ApplySetting(ModuleConfig& config, std::string_view s
     return "unknown section";
 }
 
-std::vector<IniEntry> StateEntries(const ModuleState& state) {
-    std::vector<IniEntry> entries;
+std::vector<SettingEntry> StateEntries(const ModuleState& state) {
+    std::vector<SettingEntry> entries;
     const auto add = [&](std::string section, std::string key, std::string value) {
-        entries.push_back(IniEntry{std::move(section), std::move(key), std::move(value)});
+        entries.push_back(SettingEntry{std::move(section), std::move(key), std::move(value)});
     };
     add("module", "config_type", std::to_string(state.configType));
     add("module", "active_profile", std::to_string(state.activeProfile));

@@ -23,7 +23,6 @@
 #include <string_view>
 #include <vector>
 
-#include "sim/ini_text.h"
 #include "sim/module_config.h"
 
 namespace morvik::sim {
@@ -32,7 +31,13 @@ namespace morvik::sim {
 std::optional<std::string> ApplySetting(ModuleConfig& config, std::string_view section,
                                         std::string_view key, std::string_view value);
 
+struct SettingEntry {
+    std::string section;
+    std::string key;
+    std::string value;
+};
+
 // Every entry of the lasting state, in the order they are to be written.
-std::vector<IniEntry> StateEntries(const ModuleState& state);
+std::vector<SettingEntry> StateEntries(const ModuleState& state);
 
 }  // namespace morvik::sim

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <csignal>
 
+#include "platform/atomic_file.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
 
@@ -139,7 +140,7 @@ TEST(Rx57SimProgram, HelpAndClearErrorsForBadCommandLines) {
         {{"--config"}, "--config needs a file name"},
         {{"--config", dir.File("missing.ini")}, "cannot read"},
         {{"--config", dir.File("rx.ini")}, "product text must not contain \"RX\""},
-        {{"--config", dir.File("broken.ini")}, "broken.ini:line 3: expected \"key = value\""},
+        {{"--config", dir.File("broken.ini")}, "broken.ini:line 3: neither a section header nor key=value"},
         {{"--set", "module.config_type=7"}, "option module.config_type=7"},
         {{"--set", "nonsense"}, "--set expects SECTION.KEY=VALUE"},
         {{"--drop-after"}, "--drop-after needs a value"},
@@ -256,8 +257,8 @@ TEST(Rx57SimProgram, StateFileKeepsRegistersProfilesAndSlotsAcrossRuns) {
         client.ReceiveUntil(kAnnouncement);
         EXPECT_EQ(sim.Stop(SIGTERM), 0);
     }
-    EXPECT_NE(dir.Read("module.state").find("config_type = 1"), std::string::npos);
-    EXPECT_EQ(::access((state + ".new").c_str(), F_OK), -1);  // no half-written file left
+    EXPECT_NE(dir.Read("module.state").find("config_type=1\r\n"), std::string::npos);
+    EXPECT_EQ(::access(platform::TemporaryPathFor(state).c_str(), F_OK), -1);  // no half-written file left
 
     SimProcess sim(Args({"--tcp", "127.0.0.1:0", "--state", state}));
     StreamEnd client(ConnectTo(PortOfListeningLine(sim.ReadLine().value_or(""))));

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "link/link_state.h"
 #include "link/menu_state.h"
 #include "link/monitor.h"
 #include "link/progress.h"
@@ -57,18 +56,6 @@ TEST(Monitor, TheMenuItemTogglesThePaneAndTheLabelOnlyShowsIt) {
     EXPECT_FALSE(monitor.visible.Get());
 }
 
-TEST(Monitor, ObserversSeeAppendsAndClears) {
-    Monitor monitor;
-    std::vector<std::string> events;
-    monitor.OnAppend([&](const std::string& line) { events.push_back(line); });
-    monitor.OnClear([&] { events.push_back("(cleared)"); });
-    monitor.Append("<AT{0D}");
-    monitor.Clear();
-    monitor.Append(">OK");
-    EXPECT_EQ(events, (std::vector<std::string>{"<AT{0D}", "(cleared)", ">OK"}));
-    EXPECT_EQ(monitor.Lines(), std::vector<std::string>{">OK"});
-}
-
 TEST(MenuState, ShowViewSwitchesPagesOnlyForKnownModesAndWhenForcedOrChanged) {
     MenuState menu;
     std::vector<int> pages;
@@ -81,16 +68,6 @@ TEST(MenuState, ShowViewSwitchesPagesOnlyForKnownModesAndWhenForcedOrChanged) {
     EXPECT_EQ(menu.checkedViewItem.Get(), kProfilePage);
     menu.ShowView(kSubscriptPage, true);
     EXPECT_EQ(pages, (std::vector<int>{kProfilePage, kSubscriptPage}));
-}
-
-TEST(LinkState, StatusTextsAreStoredExactly) {
-    EXPECT_EQ(LinkStateText(LinkState::kOffline), "Offline");
-    EXPECT_EQ(LinkStateText(LinkState::kSearch), " Search");
-    EXPECT_EQ(LinkStateText(LinkState::kData), " Data");
-    EXPECT_EQ(LinkStateText(LinkState::kAtStart), " AT-Start");
-    EXPECT_EQ(LinkStateText(LinkState::kAtMode), " AT-Mode");
-    EXPECT_EQ(LinkStateText(LinkState::kAtOas), " AT-OAS");
-    EXPECT_EQ(LinkStateText(LinkState::kShutdown), "Shutdown");
 }
 
 }  // namespace

@@ -137,15 +137,5 @@ TEST_F(IdentificationTest, ClearingForgetsTypeLabelsAndDeviceFields) {
     EXPECT_EQ(labels.lbCurrentSubscript.Get(), "-");
 }
 
-TEST(ConfigTypeText, FiveEntriesTheFifthEmptyAndNothingOutsideThem) {
-    EXPECT_EQ(ConfigTypeText(0), "Replacement FP");
-    EXPECT_EQ(ConfigTypeText(1), "Replacement PP");
-    EXPECT_EQ(ConfigTypeText(2), "Unknown Config");
-    EXPECT_EQ(ConfigTypeText(3), "Server FP");
-    EXPECT_EQ(ConfigTypeText(4), "");
-    EXPECT_EQ(ConfigTypeText(5), "");
-    EXPECT_EQ(ConfigTypeText(-1), "");
-}
-
 }  // namespace
 }  // namespace morvik::profile

@@ -73,21 +73,21 @@ void ExpectInEveryChunking(const std::function<void(TCmDataPacket&)>& configure,
     }
 }
 
-TEST(LinePacket, CutsLinesAtCrLfWithoutTheLineEnd) {
+TEST(DataPacketLines, CutsLinesAtCrLfWithoutTheLineEnd) {
     ExpectInEveryChunking(LinePacket, "OK\r\n", {"OK"});
     ExpectInEveryChunking(LinePacket, "\r\n", {""});
     ExpectInEveryChunking(LinePacket, "A\r\nB\r\n", {"A", "B"});
     ExpectInEveryChunking(LinePacket, "\r\n\r\nRX57\r\n", {"", "", "RX57"});
 }
 
-TEST(LinePacket, LoneCrAndLfAreData) {
+TEST(DataPacketLines, LoneCrAndLfAreData) {
     ExpectInEveryChunking(LinePacket, "X\r\r\n", {"X\r"});
     ExpectInEveryChunking(LinePacket, "\r\r\r\n", {"\r\r"});
     ExpectInEveryChunking(LinePacket, "a\nb\r\n", {"a\nb"});
     ExpectInEveryChunking(LinePacket, "a\n\r\r\nb\r", {"a\n\r"});
 }
 
-TEST(LinePacket, KeepsAnUnfinishedLineForTheNextRead) {
+TEST(DataPacketLines, KeepsAnUnfinishedLineForTheNextRead) {
     Matcher m(LinePacket);
     Feed(m.manager, "AT\r\nATI");
     EXPECT_EQ(m.strings, (std::vector<std::string>{"AT"}));
@@ -98,7 +98,7 @@ TEST(LinePacket, KeepsAnUnfinishedLineForTheNextRead) {
     EXPECT_EQ(m.manager.PendingBytes(), 0u);
 }
 
-TEST(LinePacket, ManyLinesInOneReadComeOutInOrder) {
+TEST(DataPacketLines, ManyLinesInOneReadComeOutInOrder) {
     std::string input;
     std::vector<std::string> expected;
     for (int i = 0; i < 500; ++i) {
@@ -110,7 +110,7 @@ TEST(LinePacket, ManyLinesInOneReadComeOutInOrder) {
     EXPECT_EQ(m.strings, expected);
 }
 
-TEST(LinePacket, ALineLongerThanTheRingIsDeliveredWhole) {
+TEST(DataPacketLines, ALineLongerThanTheRingIsDeliveredWhole) {
     std::string longLine(20000, 'x');
     for (std::size_t i = 0; i < longLine.size(); i += 7) longLine[i] = static_cast<char>('a' + i % 26);
     const std::string input = longLine + "\r\nOK\r\n";
@@ -119,7 +119,7 @@ TEST(LinePacket, ALineLongerThanTheRingIsDeliveredWhole) {
     EXPECT_EQ(m.strings, (std::vector<std::string>{longLine, "OK"}));
 }
 
-TEST(LinePacket, AnEndlessLineIsDroppedPastTheLimitAndCollectingStartsAfresh) {
+TEST(DataPacketLines, AnEndlessLineIsDroppedPastTheLimitAndCollectingStartsAfresh) {
     Matcher m(LinePacket);
     const std::string chunk(8192, 'z');
     std::size_t fed = 0;
@@ -136,7 +136,7 @@ TEST(LinePacket, AnEndlessLineIsDroppedPastTheLimitAndCollectingStartsAfresh) {
     EXPECT_EQ(m.strings[1], "OK");
 }
 
-TEST(LinePacket, ALineCompletedByTheReadThatCrossesTheLimitIsStillDelivered) {
+TEST(DataPacketLines, ALineCompletedByTheReadThatCrossesTheLimitIsStillDelivered) {
     Matcher m(LinePacket);
     const std::string almost(TCmDataPacketManager::kPendingLimit - 10, 'q');
     Feed(m.manager, almost);
@@ -171,7 +171,7 @@ std::vector<std::string> ReferenceSplit(const std::string& data, const std::stri
     }
 }
 
-TEST(EndStringRetry, EndsAtTheFirstCompleteOccurrenceWhateverTheChunking) {
+TEST(DataPacketEndString, EndsAtTheFirstCompleteOccurrenceWhateverTheChunking) {
     auto with = [](std::string end) {
         return [end](TCmDataPacket& p) {
             LinePacket(p);
@@ -184,7 +184,7 @@ TEST(EndStringRetry, EndsAtTheFirstCompleteOccurrenceWhateverTheChunking) {
     ExpectInEveryChunking(with("\r\n\r\n"), "a\r\n\r\r\n\r\nb", {"a\r\n\r"});
 }
 
-TEST(EndStringRetry, AgreesWithAPlainSearchOnRandomStreams) {
+TEST(DataPacketEndString, AgreesWithAPlainSearchOnRandomStreams) {
     std::mt19937 random(57);
     const std::vector<std::pair<std::string, bool>> patterns = {
         {"\r\n", false}, {"ABA", false}, {"AAB", true}, {"A?A", false}, {"?B", true}, {"abab", true}};
@@ -209,7 +209,7 @@ TEST(EndStringRetry, AgreesWithAPlainSearchOnRandomStreams) {
     }
 }
 
-TEST(MatchStrings, WildcardsEscapesAndCase) {
+TEST(DataPacketMatchStrings, WildcardsEscapesAndCase) {
     auto framed = [](std::string start, std::string end, bool ignoreCase, bool include) {
         return [=](TCmDataPacket& p) {
             p.SetStartCond(scString);
@@ -230,7 +230,7 @@ TEST(MatchStrings, WildcardsEscapesAndCase) {
     ExpectInEveryChunking(framed("$$A", "\r\n", true, false), "$$$A1\r\n$$$$A2\r\n", {"1", "2"});
 }
 
-TEST(PacketSize, CutsFixedSizesAndStartStringCounts) {
+TEST(DataPacketSize, CutsFixedSizesAndStartStringCounts) {
     ExpectInEveryChunking(
         [](TCmDataPacket& p) {
             p.SetStartCond(scAnyData);
@@ -277,7 +277,7 @@ void DectPacket(TCmDataPacket& p) {
     p.SetDectMode(true);
 }
 
-TEST(DectMode, TheSecondByteGivesTheSize) {
+TEST(DataPacketDectMode, TheSecondByteGivesTheSize) {
     const std::string frame("\x55\x03\x01\x02\x03", 5);
     ExpectInEveryChunking(DectPacket, frame + frame + "\x55", {frame, frame});
     // A length byte of 0 makes a 2-byte packet.
@@ -285,7 +285,7 @@ TEST(DectMode, TheSecondByteGivesTheSize) {
                           {std::string("\x55\x00", 2), std::string("\x55\x01\x09", 3)});
 }
 
-TEST(DectMode, DectInitMakesTheFirstPacket20BytesAndSwitchesItselfOff) {
+TEST(DataPacketDectMode, DectInitMakesTheFirstPacket20BytesAndSwitchesItselfOff) {
     Matcher m([](TCmDataPacket& p) {
         DectPacket(p);
         p.SetDectInit(true);
@@ -297,7 +297,7 @@ TEST(DectMode, DectInitMakesTheFirstPacket20BytesAndSwitchesItselfOff) {
     EXPECT_FALSE(m.packet.DectInit());
 }
 
-TEST(Enable, RefusesConfigurationsThatCannotWork) {
+TEST(DataPacketEnable, RefusesConfigurationsThatCannotWork) {
     struct Case {
         int code;
         std::function<void(TCmDataPacket&)> configure;
@@ -350,7 +350,7 @@ TEST(Enable, RefusesConfigurationsThatCannotWork) {
     }
 }
 
-TEST(Enable, AClosedPortTakesAnyConfigurationAndChecksItWhenItOpens) {
+TEST(DataPacketEnable, AClosedPortTakesAnyConfigurationAndChecksItWhenItOpens) {
     TCmDataPacketManager manager;
     TCmDataPacket good, bad;
     LinePacket(good);
@@ -366,7 +366,7 @@ TEST(Enable, AClosedPortTakesAnyConfigurationAndChecksItWhenItOpens) {
     EXPECT_EQ(lines, (std::vector<std::string>{"still works"}));
 }
 
-TEST(EndSettings, ChangingTheEndStringRestartsAnEnabledPacketWithoutItsPendingBytes) {
+TEST(DataPacketSettings, ChangingTheEndStringRestartsAnEnabledPacketWithoutItsPendingBytes) {
     Matcher m(LinePacket);
     Feed(m.manager, "abc;de");
     m.packet.SetEndString(";");
@@ -379,7 +379,7 @@ TEST(EndSettings, ChangingTheEndStringRestartsAnEnabledPacketWithoutItsPendingBy
     EXPECT_EQ(m.packet.EndString(), "");
 }
 
-TEST(Delivery, OnPacketComesFirstWithTheSameBytes) {
+TEST(DataPacketDelivery, OnPacketComesFirstWithTheSameBytes) {
     Matcher m(LinePacket);
     std::vector<std::string> order;
     m.packet.OnPacket = [&](TCmDataPacket& sender, const std::uint8_t* data, std::size_t size) {
@@ -391,7 +391,7 @@ TEST(Delivery, OnPacketComesFirstWithTheSameBytes) {
     EXPECT_EQ(order, (std::vector<std::string>{"packet:A", "string:A", "packet:B", "string:B"}));
 }
 
-TEST(Delivery, WithoutAutoEnableOnlyOnePacketComes) {
+TEST(DataPacketDelivery, WithoutAutoEnableOnlyOnePacketComes) {
     Matcher m([](TCmDataPacket& p) {
         LinePacket(p);
         p.SetAutoEnable(false);
@@ -404,7 +404,7 @@ TEST(Delivery, WithoutAutoEnableOnlyOnePacketComes) {
     EXPECT_EQ(m.strings, (std::vector<std::string>{"A", "C"}));
 }
 
-TEST(Delivery, AHandlerExceptionIsShownAndTheMatcherCarriesOn) {
+TEST(DataPacketDelivery, AHandlerExceptionIsShownAndTheMatcherCarriesOn) {
     std::vector<std::string> shown;
     SetExceptionDisplay([&](const std::exception_ptr& error) {
         try {
@@ -424,7 +424,7 @@ TEST(Delivery, AHandlerExceptionIsShownAndTheMatcherCarriesOn) {
     EXPECT_EQ(shown, (std::vector<std::string>{"handler failed"}));
 }
 
-TEST(Delivery, APacketIsOffDuringItsHandlerAndAutoEnableDecidesWhetherItComesBack) {
+TEST(DataPacketDelivery, APacketIsOffDuringItsHandlerAndAutoEnableDecidesWhetherItComesBack) {
     Matcher m(LinePacket);
     m.packet.OnStringPacket = [&](TCmDataPacket& p, const std::string& s) {
         EXPECT_FALSE(p.Enabled());
@@ -439,7 +439,7 @@ TEST(Delivery, APacketIsOffDuringItsHandlerAndAutoEnableDecidesWhetherItComesBac
     EXPECT_EQ(m.strings, (std::vector<std::string>{"one", "stop", "two"}));
 }
 
-TEST(CollectingLock, OnePacketCollectsAtATimeAndTheOthersSeeWhatRemains) {
+TEST(DataPacketLock, OnePacketCollectsAtATimeAndTheOthersSeeWhatRemains) {
     TCmDataPacketManager manager;
     TCmDataPacket dollar, hash;
     std::vector<std::string> got;
@@ -464,7 +464,7 @@ TEST(CollectingLock, OnePacketCollectsAtATimeAndTheOthersSeeWhatRemains) {
     EXPECT_EQ(manager.CollectingPacket(), nullptr);
 }
 
-TEST(CollectingLock, AnyDataPacketsTakeTurnsInAttachmentOrder) {
+TEST(DataPacketLock, AnyDataPacketsTakeTurnsInAttachmentOrder) {
     TCmDataPacketManager manager;
     TCmDataPacket first, second;
     std::vector<std::string> got;
@@ -482,7 +482,7 @@ TEST(CollectingLock, AnyDataPacketsTakeTurnsInAttachmentOrder) {
     EXPECT_EQ(got, (std::vector<std::string>{"2:x"}));
 }
 
-TEST(Manager, StoppingDropsThePartialPacketAndStartingCollectsAfresh) {
+TEST(DataPacketManager, StoppingDropsThePartialPacketAndStartingCollectsAfresh) {
     Matcher m(LinePacket);
     Feed(m.manager, "half a li");
     m.manager.Deactivate();
@@ -495,7 +495,7 @@ TEST(Manager, StoppingDropsThePartialPacketAndStartingCollectsAfresh) {
     EXPECT_EQ(m.strings, (std::vector<std::string>{"ne"}));
 }
 
-TEST(Manager, APacketLeavingOrDestroyedInItsHandlerIsNotTouchedAgain) {
+TEST(DataPacketManager, APacketLeavingOrDestroyedInItsHandlerIsNotTouchedAgain) {
     TCmDataPacketManager manager;
     auto packet = std::make_unique<TCmDataPacket>();
     LinePacket(*packet);

@@ -1,0 +1,277 @@
+// The port component on its serial layer, against real pseudo-terminals.
+
+#include <gtest/gtest.h>
+
+#include <termios.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "comm/data_packet.h"
+#include "comm/error_codes.h"
+#include "comm/exceptions.h"
+#include "comm/winsock_port.h"
+#include "platform/poll_loop.h"
+#include "support/pty_pair.h"
+
+namespace morvik::comm {
+namespace {
+
+constexpr std::int64_t kBoundMs = 5000;
+constexpr std::uint16_t kPtyPort = 7;
+
+// A chooser that answers as a user would, and remembers what it was offered.
+class ScriptedChooser final : public PortChooser {
+public:
+    explicit ScriptedChooser(std::optional<int> answer) : answer_(answer) {}
+    std::optional<int> ChoosePort(const std::vector<platform::PresentPort>& ports) override {
+        offered = ports;
+        ++asked;
+        return answer_;
+    }
+    std::vector<platform::PresentPort> offered;
+    int asked = 0;
+
+private:
+    std::optional<int> answer_;
+};
+
+class ComPortTest : public ::testing::Test {
+protected:
+    ComPortTest() {
+        port.SetAutoOpen(false);
+        port.SerialDevices().Bind(kPtyPort, pty.SlavePath());
+        port.SetComNumber(kPtyPort);
+    }
+
+    bool RunUntil(const std::function<bool()>& done) { return loop.RunUntil(done, kBoundMs); }
+    // For conditions that the dispatcher threads change without waking the loop.
+    bool PollUntil(const std::function<bool()>& done) {
+        const std::int64_t deadline = loop.NowMs() + kBoundMs;
+        while (!done() && loop.NowMs() < deadline) loop.WaitForEvents(2);
+        return done();
+    }
+
+    void AttachLinePacket() {
+        line.SetStartCond(scAnyData);
+        line.SetEndCond({ecString});
+        line.SetEndString("\r\n");
+        line.SetIncludeStrings(false);
+        line.SetComPort(&port);
+        line.OnStringPacket = [this](TCmDataPacket&, const std::string& text) {
+            onLoopThread.push_back(loop.IsLoopThread());
+            lines.push_back(text);
+        };
+        line.SetEnabled(true);
+    }
+
+    speed_t SlaveSpeed() const {
+        termios settings{};
+        tcgetattr(pty.SlaveFd(), &settings);
+        return cfgetospeed(&settings);
+    }
+
+    platform::PollLoop loop;
+    test::PtyPair pty;
+    TCmWinsockPort port{loop};
+    TCmDataPacket line;
+    std::vector<std::string> lines;
+    std::vector<bool> onLoopThread;
+};
+
+template <typename Exception>
+void ExpectOpenFails(TCmCustomComPort& port, int code, const std::string& text) {
+    try {
+        port.SetOpen(true);
+        ADD_FAILURE() << "opened";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Code(), code);
+        EXPECT_EQ(e.what(), text);
+    }
+    EXPECT_FALSE(port.Open());
+    EXPECT_EQ(port.PortState(), TPortState::psClosed);
+}
+
+TEST_F(ComPortTest, LinesFromTheDeviceReachTheHandlerOnTheLoopThread) {
+    AttachLinePacket();
+    port.SetOpen(true);
+    EXPECT_EQ(port.ValidDispatcher().Description(), "COM7");
+    ASSERT_TRUE(pty.WriteMaster("RX57 DECT\r\nOK\r\n\r\nsplit\r"));
+    ASSERT_TRUE(RunUntil([&] { return lines.size() == 3; }));
+    ASSERT_TRUE(pty.WriteMaster("\n"));
+    ASSERT_TRUE(RunUntil([&] { return lines.size() == 4; }));
+    EXPECT_EQ(lines, (std::vector<std::string>{"RX57 DECT", "OK", "", "split"}));
+    EXPECT_EQ(onLoopThread, (std::vector<bool>(4, true)));
+    port.WriteText("ATS154?\r");
+    EXPECT_EQ(pty.ReadMaster(8), "ATS154?\r");
+}
+
+TEST_F(ComPortTest, PortZeroNeedsAChooser) {
+    port.SetComNumber(0);
+    const std::string text = "The ComNumber property of the TCmComPort has not been set";
+    ExpectOpenFails<ENoPortSelected>(port, kNoPortSelected, text);
+
+    ScriptedChooser cancelling(std::nullopt);
+    port.SetPortChooser(&cancelling);
+    ExpectOpenFails<ENoPortSelected>(port, kNoPortSelected, text);
+    EXPECT_EQ(cancelling.asked, 1);
+
+    port.SetPromptForPort(false);
+    ExpectOpenFails<ENoPortSelected>(port, kNoPortSelected, text);
+    EXPECT_EQ(cancelling.asked, 1);
+    port.SetPortChooser(nullptr);
+}
+
+TEST_F(ComPortTest, PortZeroOpensThePortTheUserChoseAmongThePresentOnes) {
+    test::PtyPair second;
+    port.SerialDevices().Bind(49, second.SlavePath());
+    port.SerialDevices().Bind(48, "/dev/morvik-no-such-device");
+    port.SetComNumber(0);
+    ScriptedChooser chooser(kPtyPort);
+    port.SetPortChooser(&chooser);
+    port.SetOpen(true);
+    EXPECT_TRUE(port.Open());
+    EXPECT_EQ(port.ComNumber(), kPtyPort);
+    const auto& offered = chooser.offered;
+    const auto has = [&](int number, const std::string& path) {
+        return std::find(offered.begin(), offered.end(), platform::PresentPort{number, path}) != offered.end();
+    };
+    EXPECT_TRUE(has(kPtyPort, pty.SlavePath()));
+    EXPECT_TRUE(has(49, second.SlavePath()));
+    EXPECT_FALSE(std::any_of(offered.begin(), offered.end(), [](const auto& p) { return p.number == 48; }));
+    EXPECT_TRUE(std::is_sorted(offered.begin(), offered.end(),
+                               [](const auto& a, const auto& b) { return a.number < b.number; }));
+    EXPECT_EQ(PortChoiceText({kPtyPort, pty.SlavePath()}), "COM7 (" + pty.SlavePath() + ")");
+    EXPECT_EQ(PortNumberFromChoice(PortChoiceText({12, "/dev/ttyUSB0"})), 12);
+    EXPECT_EQ(PortNumberFromChoice("ttyS1"), std::nullopt);
+    port.SetPortChooser(nullptr);
+}
+
+TEST_F(ComPortTest, AMissingDeviceAndADeviceInUseAreTold) {
+    port.SerialDevices().Bind(12, "/dev/morvik-no-such-device");
+    port.SetComNumber(12);
+    ExpectOpenFails<EBadId>(port, kBadId, "Specified comport doesn't exist");
+
+    TCmWinsockPort holder(loop);
+    holder.SetAutoOpen(false);
+    holder.SerialDevices().Bind(kPtyPort, pty.SlavePath());
+    holder.SetComNumber(kPtyPort);
+    holder.SetOpen(true);
+    port.SetComNumber(kPtyPort);
+    ExpectOpenFails<EAlreadyOpen>(port, kAlreadyOpen, "device already open");
+    holder.SetOpen(false);
+    port.SetOpen(true);
+    EXPECT_TRUE(port.Open());
+}
+
+TEST_F(ComPortTest, WritingOnAClosedPortFailsAndDoesNotOpenIt) {
+    try {
+        port.WriteText("AT\r");
+        FAIL() << "wrote on a closed port";
+    } catch (const ECommNotOpen& e) {
+        EXPECT_STREQ(e.what(), "device not open");
+    }
+    EXPECT_FALSE(port.Open());
+    EXPECT_EQ(pty.ReadMasterAvailable(), "");
+}
+
+TEST_F(ComPortTest, ALineSettingChangeReprogramsAnOpenPort) {
+    port.SetOpen(true);
+    EXPECT_EQ(SlaveSpeed(), B19200);
+    port.SetBaud(115200);
+    EXPECT_EQ(SlaveSpeed(), B115200);
+    port.SetOpen(false);
+    port.SetBaud(19200);
+    port.SetOpen(true);
+    EXPECT_EQ(SlaveSpeed(), B19200);
+}
+
+TEST_F(ComPortTest, DtrIsAppliedAtOpenAndKeptWhenTheLineCannotMove) {
+    port.SetDTR(false);
+    port.SetOpen(true);
+    EXPECT_FALSE(port.DTR());
+    // A pseudo-terminal has no modem lines: the stored state stays as it was.
+    port.SetDTR(true);
+    EXPECT_FALSE(port.DTR());
+    port.SetOpen(false);
+    port.SetDTR(true);
+    EXPECT_TRUE(port.DTR());
+    port.SetOpen(true);
+    EXPECT_TRUE(port.DTR());
+}
+
+TEST_F(ComPortTest, TheDeviceLayerCannotChangeWhileOpen) {
+    port.SetOpen(true);
+    port.SetDeviceLayer(dlWinsock);
+    EXPECT_EQ(port.DeviceLayer(), dlWin32);
+    EXPECT_EQ(port.TapiMode(), tmAuto);
+}
+
+TEST_F(ComPortTest, ANewNumberOnAnOpenPortMovesItKeepingItsTriggersAndPackets) {
+    test::PtyPair second;
+    port.SerialDevices().Bind(8, second.SlavePath());
+    AttachLinePacket();
+    port.SetOpen(true);
+    const int timer = port.ValidDispatcher().NewTimerTrigger();
+    ASSERT_GT(timer, 0);
+    port.SetComNumber(8);
+    EXPECT_TRUE(port.Open());
+    EXPECT_EQ(port.ValidDispatcher().Description(), "COM8");
+    EXPECT_EQ(port.ValidDispatcher().ArmTimerTrigger(timer, 5, true), 0);
+    ASSERT_TRUE(second.WriteMaster("moved\r\n"));
+    ASSERT_TRUE(RunUntil([&] { return !lines.empty(); }));
+    EXPECT_EQ(lines, (std::vector<std::string>{"moved"}));
+    // The first device is free again.
+    TCmWinsockPort other(loop);
+    other.SetAutoOpen(false);
+    other.SerialDevices().Bind(kPtyPort, pty.SlavePath());
+    other.SetComNumber(kPtyPort);
+    other.SetOpen(true);
+    EXPECT_TRUE(other.Open());
+}
+
+TEST_F(ComPortTest, ACloseAskedForByALineHandlerCompletesAfterTheDelivery) {
+    AttachLinePacket();
+    line.OnStringPacket = [this](TCmDataPacket&, const std::string& text) {
+        lines.push_back(text);
+        if (text == "bye") port.SetOpen(false);
+    };
+    port.SetOpen(true);
+    ASSERT_TRUE(pty.WriteMaster("one\r\nbye\r\nlost\r\n"));
+    ASSERT_TRUE(RunUntil([&] { return port.PortState() == TPortState::psClosed; }));
+    EXPECT_EQ(lines, (std::vector<std::string>{"one", "bye"}));
+    port.SetOpen(true);
+    ASSERT_TRUE(pty.WriteMaster("again\r\n"));
+    ASSERT_TRUE(RunUntil([&] { return lines.size() == 3; }));
+    EXPECT_EQ(lines.back(), "again");
+}
+
+TEST_F(ComPortTest, FlushingDiscardsWhatWasReceivedAndNotYetRead) {
+    port.SetOpen(true);  // no packet yet: received bytes stay unread
+    ASSERT_TRUE(pty.WriteMaster("stale\r\n"));
+    ASSERT_TRUE(PollUntil([&] { return port.ValidDispatcher().InputCount() == 7; }));
+    port.FlushInput();
+    port.FlushOutput();
+    EXPECT_EQ(port.ValidDispatcher().InputCount(), 0);
+    AttachLinePacket();
+    ASSERT_TRUE(pty.WriteMaster("fresh\r\n"));
+    ASSERT_TRUE(RunUntil([&] { return !lines.empty(); }));
+    EXPECT_EQ(lines, (std::vector<std::string>{"fresh"}));
+}
+
+TEST_F(ComPortTest, OpenAndCloseRepeatedlyWhileDataFlowsBothWays) {
+    AttachLinePacket();
+    for (int round = 0; round < 50; ++round) {
+        port.SetOpen(true);
+        const std::string text = "round " + std::to_string(round);
+        ASSERT_TRUE(pty.WriteMaster(text + "\r\n"));
+        port.WriteText(text + "\r");
+        ASSERT_TRUE(RunUntil([&] { return !lines.empty() && lines.back() == text; })) << text;
+        EXPECT_EQ(pty.ReadMaster(text.size() + 1), text + "\r");
+        port.SetOpen(false);
+    }
+}
+
+}  // namespace
+}  // namespace morvik::comm

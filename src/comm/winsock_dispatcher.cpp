@@ -55,15 +55,14 @@ void TCmWinsockDispatcher::ReportTransferFailure() {
     if (const int error = connection_->TakeUnreportedError(); error != 0) TellPortError(error);
 }
 
-void TCmWinsockDispatcher::TellPort(void (WsEventSink::*event)()) {
-    if (sink_ != nullptr) RunAsDelivery([this, event] { (sink_->*event)(); });
+void TCmWinsockDispatcher::TellPort(const std::function<void(WsEventSink&)>& event) {
+    if (sink_ != nullptr) RunAsDelivery([this, &event] { event(*sink_); });
     FinishStopIfPending();
 }
 
 void TCmWinsockDispatcher::TellPortError(int error) {
     NoteLineErrors(kLineDeviceError);
-    if (sink_ != nullptr) RunAsDelivery([this, error] { sink_->WsError(error); });
-    FinishStopIfPending();
+    TellPort([error](WsEventSink& sink) { sink.WsError(error); });
 }
 
 void TCmWinsockDispatcher::FinishStopIfPending() {
@@ -76,12 +75,12 @@ void TCmWinsockDispatcher::WsDataArrived() { Dispatch(); }
 
 void TCmWinsockDispatcher::WsConnected() {
     RefreshModemStatus();
-    TellPort(&WsEventSink::WsConnected);
+    TellPort([](WsEventSink& sink) { sink.WsConnected(); });
 }
 
 void TCmWinsockDispatcher::WsClosed() {
     RefreshModemStatus();
-    TellPort(&WsEventSink::WsClosedByPeer);
+    TellPort([](WsEventSink& sink) { sink.WsClosedByPeer(); });
 }
 
 void TCmWinsockDispatcher::WsError(int error) {

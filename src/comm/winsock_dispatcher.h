@@ -9,6 +9,8 @@
 // The line settings of a TCP connection are fixed (19200 baud, 8 data bits,
 // no parity); programming the line, DTR or RTS does nothing.
 
+#include <functional>
+
 #include "comm/base_dispatcher.h"
 #include "comm/ws_connection.h"
 #include "platform/event_loop.h"
@@ -78,7 +80,7 @@ private:
     void ReportTransferFailure();
     // Runs a call to the port marked as a delivery, then completes a stop the
     // port asked for meanwhile, unless a dispatch or delivery is still running.
-    void TellPort(void (WsEventSink::*event)());
+    void TellPort(const std::function<void(WsEventSink&)>& event);
     void TellPortError(int error);
     void FinishStopIfPending();
 

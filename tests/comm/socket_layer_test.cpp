@@ -163,51 +163,6 @@ TEST_F(SocketLayerTest, OutputRingTakesOnlyWhatFitsAndNothingWhenFull) {
     EXPECT_EQ(connection->Status().outputCount, 8192u);
 }
 
-TEST_F(SocketLayerTest, RefusedConnectIsOneErrorAndNothingElse) {
-    test::RefusingPort refusing;
-    StartConnect(refusing.Port());
-    ASSERT_TRUE(loop.RunUntil([&] { return owner.EventCount() > 0; }, kBoundMs));
-    SpinBriefly();
-    EXPECT_EQ(owner.errors, std::vector<int>{platform::kSocketConnectionRefused});
-    EXPECT_EQ(owner.EventCount(), 1);
-    EXPECT_FALSE(connection->IsConnected());
-    EXPECT_EQ(connection->Status().error, platform::kSocketConnectionRefused);
-}
-
-TEST_F(SocketLayerTest, PeerCloseComesOnceAfterTheLastBytes) {
-    ConnectToPeer();
-    ASSERT_TRUE(peer.Send("bye\r\n"));
-    peer.Close();
-    std::string received;
-    ASSERT_TRUE(loop.RunUntil(
-        [&] {
-            received += ReadAll();
-            return owner.closed == 1;
-        },
-        kBoundMs));
-    EXPECT_EQ(received, "bye\r\n");
-    const int events = owner.EventCount();
-    SpinBriefly();
-    connection->Status();
-    SpinBriefly();
-    EXPECT_EQ(owner.EventCount(), events);
-    EXPECT_EQ(owner.errors, std::vector<int>{});
-    EXPECT_FALSE(connection->IsConnected());
-}
-
-TEST_F(SocketLayerTest, ResetByPeerIsOneErrorAndNothingAfter) {
-    ConnectToPeer();
-    peer.Reset();
-    ASSERT_TRUE(loop.RunUntil([&] { return !owner.errors.empty(); }, kBoundMs));
-    SpinBriefly();
-    connection->Status();
-    EXPECT_EQ(connection->Write(Bytes("AT\r")), 3u);
-    SpinBriefly();
-    EXPECT_EQ(owner.errors, std::vector<int>{platform::kSocketConnectionReset});
-    EXPECT_EQ(owner.closed, 0);
-    EXPECT_EQ(connection->TakeUnreportedError(), 0);
-}
-
 TEST_F(SocketLayerTest, SendFailureIsKeptForTheCallerToReport) {
     ConnectToPeer();
     peer.Reset();
@@ -243,31 +198,6 @@ TEST_F(SocketLayerTest, InputRingTakesNoMoreThanItsSizeAndLosesNothing) {
         },
         kBoundMs));
     EXPECT_EQ(received, sent);
-}
-
-TEST_F(SocketLayerTest, LargeWriteGoesOutInPiecesAndInOrder) {
-    ConnectToPeer();
-    std::string data(1 << 20, '\0');
-    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
-    std::string received;
-    const auto peerWatch = loop.WatchFd(peer.ConnectionFd(), platform::EventLoop::kReadable,
-                                        [&](unsigned) { received += peer.ReceiveAvailable(); });
-    std::size_t offset = 0;
-    int writes = 0;
-    const bool done = loop.RunUntil(
-        [&] {
-            if (offset < data.size()) {
-                offset += connection->Write(Bytes(data).subspan(offset));
-                ++writes;
-            }
-            return received.size() == data.size();
-        },
-        kBoundMs);
-    loop.UnwatchFd(peerWatch);
-    ASSERT_TRUE(done) << received.size();
-    EXPECT_GT(writes, 1);
-    EXPECT_TRUE(received == data);
-    EXPECT_EQ(owner.errors, std::vector<int>{});
 }
 
 TEST_F(SocketLayerTest, OwnerMayCloseTheConnectionFromInsideAnyEvent) {

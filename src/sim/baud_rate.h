@@ -7,7 +7,6 @@
 namespace morvik::sim {
 
 inline constexpr unsigned kRate19200Code = 7;
-inline constexpr unsigned kRate115200Code = 10;
 
 // nullopt for a code the module does not know.
 std::optional<std::uint32_t> BaudOfRateCode(unsigned code);

@@ -2,7 +2,6 @@
 // Misbehaviour on purpose: which command lines the module answers wrongly, so
 // every failure path of a program talking to it can be reached.
 
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -41,7 +40,6 @@ public:
     // dropped once their answers are out; 0 never.
     void SetDropAfter(unsigned commands) { dropAfter_ = commands; }
     unsigned DropAfter() const { return dropAfter_; }
-    bool Empty() const { return entries_.empty() && dropAfter_ == 0; }
 
     // The fault for this command line (kNone for none), counting the line for
     // every trigger that matches it.

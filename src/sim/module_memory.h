@@ -52,7 +52,6 @@ public:
 
     const ModuleState& State() const { return state_; }
     const Profile& Current() const { return current_; }
-    unsigned SlotSelector() const { return selector_; }
     // True once after each change of the lasting state.
     bool TakeChanged() { return std::exchange(changed_, false); }
 

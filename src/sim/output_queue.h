@@ -26,7 +26,6 @@ public:
     // Due delayMs from now, but never before a write queued earlier.
     void Enqueue(OutgoingWrite write, std::int64_t delayMs);
     void Clear();
-    bool Empty() const { return pending_.empty(); }
 
 private:
     struct Pending {

@@ -96,42 +96,7 @@ void Rx57Module::HandleLine(const ReceivedLine& line) {
     if (fault == Fault::kSilent) {
         Event("fault: no answer to " + line.text);
     } else {
-        LineOutcome outcome;
-        if (const auto commands = line.tooLong ? std::nullopt : ParseCommandLine(line.text)) {
-            outcome = ExecuteCommands(*commands, memory_, config_.okAfterValues);
-        } else {
-            outcome.result = LineOutcome::Result::kError;
-        }
-        NoteStateChange();
-        std::vector<std::string> answer;
-        bool restart = outcome.restart;
-        if (fault == Fault::kGarbage) {
-            Event("fault: rubbish instead of the answer to " + line.text);
-            answer.push_back(Framed(kGarbageLine));
-        } else if (fault == Fault::kControl) {
-            Event("fault: control characters in the answer to " + line.text);
-            for (const std::string& text : outcome.lines) answer.push_back(Framed(WithControlCharacters(text)));
-            if (outcome.result != LineOutcome::Result::kNone) {
-                answer.push_back(Framed(WithControlCharacters(
-                    outcome.result == LineOutcome::Result::kOk ? "OK" : "ERROR")));
-            }
-        } else {
-            answer = FramedAnswer(outcome);
-            if (fault == Fault::kRestart) {
-                Event("fault: restart in the middle of the answer to " + line.text);
-                answer.resize(answer.size() / 2);
-                restart = true;
-                outcome.onAir.reset();
-            }
-        }
-        SendAnswer(answer);
-        // A new rate takes effect once the answer to the line that set it is out.
-        moduleBaud_ = memory_.Current().Baud();
-        if (restart) {
-            BeginRestart();
-        } else if (outcome.onAir) {
-            StartOnAir(outcome.onAir->slot);
-        }
+        CarryOut(line, fault);
     }
     if (faults_.DropAfter() != 0 && linesOnConnection_ >= faults_.DropAfter()) {
         linesOnConnection_ = 0;
@@ -139,20 +104,68 @@ void Rx57Module::HandleLine(const ReceivedLine& line) {
     }
 }
 
-std::vector<std::string> Rx57Module::FramedAnswer(const LineOutcome& outcome) const {
+void Rx57Module::CarryOut(const ReceivedLine& line, Fault fault) {
+    LineOutcome outcome;
+    if (const auto commands = line.tooLong ? std::nullopt : ParseCommandLine(line.text)) {
+        outcome = ExecuteCommands(*commands, memory_, config_.okAfterValues);
+    } else {
+        outcome.result = LineOutcome::Result::kError;
+    }
+    NoteStateChange();
+    switch (fault) {
+        case Fault::kGarbage:
+            Event("fault: rubbish instead of the answer to " + line.text);
+            SendAnswer({Framed(kGarbageLine)});
+            break;
+        case Fault::kControl:
+            Event("fault: control characters in the answer to " + line.text);
+            SendAnswer(FramedAnswer(outcome, /*withControlCharacters=*/true));
+            break;
+        case Fault::kRestart: {
+            Event("fault: restart in the middle of the answer to " + line.text);
+            std::vector<std::string> answer = FramedAnswer(outcome, false);
+            answer.resize(answer.size() / 2);
+            SendAnswer(answer);
+            outcome.restart = true;
+            outcome.onAir.reset();
+            break;
+        }
+        default:
+            SendAnswer(FramedAnswer(outcome, false));
+            break;
+    }
+    // A new rate takes effect once the answer to the line that set it is out.
+    moduleBaud_ = memory_.Current().Baud();
+    if (outcome.restart) {
+        BeginRestart();
+    } else if (outcome.onAir) {
+        StartOnAir(outcome.onAir->slot);
+    }
+}
+
+std::vector<std::string> Rx57Module::FramedAnswer(const LineOutcome& outcome, bool withControlCharacters) const {
     std::vector<std::string> answer;
-    for (const std::string& text : outcome.lines) answer.push_back(Framed(text));
-    if (outcome.result != LineOutcome::Result::kNone) {
-        std::string result = FramedResult(outcome.result == LineOutcome::Result::kOk);
-        if (!result.empty()) answer.push_back(std::move(result));
+    for (const std::string& text : outcome.lines) {
+        answer.push_back(Framed(withControlCharacters ? WithControlCharacters(text) : text));
+    }
+    if (outcome.result == LineOutcome::Result::kNone) return answer;
+    const bool ok = outcome.result == LineOutcome::Result::kOk;
+    if (withControlCharacters) {
+        answer.push_back(Framed(WithControlCharacters(ok ? "OK" : "ERROR")));
+    } else if (std::string result = FramedResult(ok); !result.empty()) {
+        answer.push_back(std::move(result));
     }
     return answer;
 }
 
-std::string Rx57Module::Framed(std::string_view text) const {
+std::string Rx57Module::LineEnd() const {
     const Profile& parameters = memory_.Current();
-    const std::string lineEnd{static_cast<char>(*parameters.Register(3)), static_cast<char>(*parameters.Register(4))};
-    if (parameters.Get(Setting::kResultFormat) == 0) return std::string(text) + lineEnd;
+    return {static_cast<char>(*parameters.Register(3)), static_cast<char>(*parameters.Register(4))};
+}
+
+std::string Rx57Module::Framed(std::string_view text) const {
+    const std::string lineEnd = LineEnd();
+    if (memory_.Current().Get(Setting::kResultFormat) == 0) return std::string(text) + lineEnd;
     return lineEnd + std::string(text) + lineEnd;
 }
 
@@ -218,9 +231,8 @@ void Rx57Module::FinishRestart() {
     moduleBaud_ = memory_.Current().Baud();
     mode_ = Mode::kData;
     escape_.Restart();
-    const Profile& parameters = memory_.Current();
-    const std::string lineEnd{static_cast<char>(*parameters.Register(3)), static_cast<char>(*parameters.Register(4))};
-    Send(lineEnd + config_.announcement + lineEnd, 0);
+    // The announcement is always framed as a verbose line, whatever the result format.
+    Send(LineEnd() + config_.announcement + LineEnd(), 0);
     Event("started, data mode");
 }
 

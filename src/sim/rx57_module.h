@@ -86,9 +86,11 @@ private:
     void EnterCommandMode();
     void TakeCommandBytes(std::string_view bytes);
     void HandleLine(const ReceivedLine& line);
-    std::vector<std::string> FramedAnswer(const LineOutcome& outcome) const;
+    void CarryOut(const ReceivedLine& line, Fault fault);
+    std::vector<std::string> FramedAnswer(const LineOutcome& outcome, bool withControlCharacters) const;
     void NoteStateChange();
 
+    std::string LineEnd() const;  // S3 S4
     std::string Framed(std::string_view text) const;
     std::string FramedResult(bool ok) const;
     void Send(std::string bytes, std::int64_t delayMs);

@@ -82,6 +82,7 @@ TEST(ModuleDialogue, SubscriptionRegistersActOnTheSelectedSlot) {
         EXPECT_EQ(h.Answer(write), "OK") << write;
     }
     EXPECT_EQ(h.module.State().slots[3], (Slot{1, Identity{{10, 20, 30, 40, 50}}}));
+    EXPECT_EQ(h.module.RegisterValue(190), 3);
     EXPECT_EQ(h.Answer("ATS190=0"), "OK");
     EXPECT_EQ(h.Answer("ATS191?"), "001");
     EXPECT_EQ(h.Answer("ATS197?"), "005");

@@ -31,7 +31,6 @@ public:
 
     // "127.0.0.1:8000", with the port actually bound.
     std::string ListeningAddress() const { return address_; }
-    bool HasClient() const { return client_.Valid(); }
     void Write(std::string_view bytes);
     // Cuts the client's connection.
     void Drop();

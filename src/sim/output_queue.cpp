@@ -10,9 +10,7 @@ OutputQueue::OutputQueue(platform::EventLoop& loop, Deliver deliver)
 }
 
 void OutputQueue::Enqueue(OutgoingWrite write, std::int64_t delayMs) {
-    std::int64_t due = loop_.NowMs() + delayMs;
-    if (!pending_.empty()) due = std::max(due, pending_.back().dueMs);
-    pending_.push_back(Pending{due, std::move(write)});
+    pending_.push_back(Pending{loop_.NowMs() + delayMs, std::move(write)});
     if (pending_.size() == 1) Schedule();
 }
 

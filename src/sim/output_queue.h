@@ -23,7 +23,7 @@ public:
 
     OutputQueue(platform::EventLoop& loop, Deliver deliver);
 
-    // Due delayMs from now, but never before a write queued earlier.
+    // Due delayMs from now; a write never overtakes one queued before it.
     void Enqueue(OutgoingWrite write, std::int64_t delayMs);
     void Clear();
 

@@ -1,7 +1,8 @@
 #pragma once
 // The event-loop seam: everything that waits, times or reacts to a device goes
 // through this interface, so the same code runs on poll(2), on Qt, or in
-// virtual time inside tests.
+// virtual time inside tests. The exact order in which a processing step runs
+// posts, descriptors and timers, and the nesting rules, are in loop_core.h.
 
 #include <cstdint>
 #include <functional>
@@ -48,11 +49,13 @@ public:
     // Runs what is ready now (posted tasks, due timers, ready descriptors)
     // without waiting. Re-entrant: handlers may call it again (waits nest).
     virtual void ProcessPendingEvents() = 0;
-    // Waits at most maxMs until something is ready, then runs what is ready.
-    // Re-entrant. The virtual-time loop moves its clock instead of sleeping.
+    // Waits at most maxMs (negative: no limit) until something is ready, then
+    // runs what is ready. Re-entrant. The virtual-time loop moves its clock
+    // instead of sleeping.
     virtual void WaitForEvents(std::int64_t maxMs) = 0;
 
-    // Runs until Quit; returns Quit's code.
+    // Runs until Quit; returns Quit's code. A virtual-time loop also returns
+    // (with LoopCore::kIdleExitCode) once nothing is left to run.
     virtual int Run() = 0;
     // Makes the outermost Run return once the current handler is done.
     virtual void Quit(int code = 0) = 0;

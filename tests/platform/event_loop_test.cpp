@@ -210,15 +210,6 @@ TYPED_TEST(AnyLoop, ThrowingHandlersLeaveTheLoopUsable) {
     loop.StopTimer(id);
 }
 
-TYPED_TEST(AnyLoop, InvokeBlockingOnTheLoopThreadRunsAtOnce) {
-    auto& loop = this->loop;
-    bool ran = false;
-    EXPECT_TRUE(loop.IsLoopThread());
-    loop.InvokeBlocking([&] { ran = true; });
-    EXPECT_TRUE(ran);
-    EXPECT_EQ(loop.PendingPosts(), 0u);
-}
-
 TYPED_TEST(AnyLoop, WindowStyleTimerRestartsStopsAndFiresOnceWhenSingleShot) {
     auto& loop = this->loop;
     int fired = 0;
@@ -243,19 +234,6 @@ TYPED_TEST(AnyLoop, WindowStyleTimerRestartsStopsAndFiresOnceWhenSingleShot) {
     EXPECT_FALSE(timer.IsActive());
     loop.WaitForEvents(3);
     EXPECT_EQ(fired, 4);
-}
-
-TYPED_TEST(AnyLoop, DestroyedWindowStyleTimerNeverFires) {
-    auto& loop = this->loop;
-    bool fired = false;
-    {
-        Timer timer(loop, [&] { fired = true; });
-        timer.SetInterval(1);
-        timer.Start();
-    }
-    loop.WaitForEvents(3);
-    loop.ProcessPendingEvents();
-    EXPECT_FALSE(fired);
 }
 
 }  // namespace

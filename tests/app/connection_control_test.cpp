@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <string>
 #include <vector>
 
 #include "platform/virtual_loop.h"
+#include "app/scripted_dialogs.h"
 #include "support/sim_port.h"
 
 namespace morvik::app {
@@ -19,28 +19,6 @@ public:
     void Connected() const { EmitConnect(); }
     void Disconnected() const { EmitDisconnect(); }
     void Failed(int code) const { EmitError(code); }
-};
-
-struct ScriptedPortDialog : PortDialog {
-    struct Call {
-        std::string currentEntry;
-        std::string folder;
-        bool highSpeed;
-    };
-    std::optional<PortChoice> Choose(const std::string& currentEntry, const std::string& folder,
-                                     bool highSpeed) override {
-        calls.push_back({currentEntry, folder, highSpeed});
-        auto answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-    std::deque<std::optional<PortChoice>> answers;
-    std::vector<Call> calls;
-};
-
-struct RecordingDialogs : link::UserDialogs {
-    void ShowError(const std::string& text) override { errors.push_back(text); }
-    std::vector<std::string> errors;
 };
 
 class ConnectionControlTest : public ::testing::Test {

@@ -1,0 +1,385 @@
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QScreen>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QTableWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/monitor_pane.h"
+#include "app/status_panels.h"
+#include "app/toolbar_icons.h"
+
+namespace morvik::app {
+
+namespace {
+
+constexpr int kSplitterPosition = 360;
+constexpr int kTopAreaHeight = 99;
+constexpr int kSubscriptionRows = 6;  // the grid before the first read: a module of 6 slots
+
+QString ToQt(const std::string& text) { return QString::fromStdString(text); }
+
+// Shows an observable text in a widget for as long as the widget lives.
+template <typename Widget>
+void ShowText(link::Observable<std::string>& text, Widget* widget) {
+    widget->setText(ToQt(text.Get()));
+    QPointer<Widget> guard(widget);
+    text.Subscribe([guard](const std::string& value) {
+        if (guard) guard->setText(ToQt(value));
+    });
+}
+
+QTableWidget* ReadOnlyGrid(QWidget* parent) {
+    auto* grid = new QTableWidget(parent);
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->verticalHeader()->hide();
+    grid->setContextMenuPolicy(Qt::CustomContextMenu);
+    return grid;
+}
+
+void AttachPopup(QTableWidget* grid, QMenu* popup) {
+    QObject::connect(grid, &QWidget::customContextMenuRequested, grid, [grid, popup](const QPoint& at) {
+        popup->popup(grid->viewport()->mapToGlobal(at));
+    });
+}
+
+}  // namespace
+
+Tfm_Morvik2::Tfm_Morvik2(ApplicationShell& shell, link::UserDialogs& dialogs)
+    : shell_(shell), dialogs_(dialogs) {
+    setObjectName("fmMorvik2");
+    setWindowTitle(tr("Morvik II"));
+    BuildMenus();
+    BuildToolBar();
+
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(BuildTopArea());
+    PageControl = new QStackedWidget(central);
+    PageControl->setObjectName("PageControl");
+    // The page index is the view mode: 0 profile page, 1 subscription page.
+    PageControl->addWidget(BuildProfilePage());
+    PageControl->addWidget(BuildSubscriptionPage());
+    PageControl->setCurrentWidget(tabSubscript);
+    column->addWidget(PageControl, 1);
+    setCentralWidget(central);
+    StatusBar = new StatusPanels(shell_.link.model.statusBar, this);
+    setStatusBar(StatusBar);
+
+    BindModels();
+    resize(std::max(568, sizeHint().width()), std::max(547, sizeHint().height()));
+    if (const QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
+
+    Guarded([this] { shell_.FormCreate(); })();
+}
+
+std::function<void()> Tfm_Morvik2::Guarded(std::function<void()> handler) {
+    return [this, handler = std::move(handler)] {
+        try {
+            handler();
+        } catch (const std::exception& error) {
+            dialogs_.ShowError(error.what());
+        }
+    };
+}
+
+QAction* Tfm_Morvik2::AddItem(QMenu* menu, const QString& text, const QKeySequence& shortcut,
+                              std::function<void()> handler) {
+    QAction* item = menu->addAction(text);
+    item->setShortcut(shortcut);
+    // Items whose commands come later are present and do nothing yet.
+    if (handler) connect(item, &QAction::triggered, this, Guarded(std::move(handler)));
+    return item;
+}
+
+void Tfm_Morvik2::BuildMenus() {
+    link::LinkStateMachine& machine = shell_.link.machine;
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    miLoadSubscript = AddItem(file, tr("Load Subscript"), QKeySequence(tr("Ctrl+L")));
+    miSaveSubscript = AddItem(file, tr("Save Subscript"), QKeySequence(tr("Ctrl+A")));
+    miLoadProfile = AddItem(file, tr("Load Profile ..."), QKeySequence(tr("Ctrl+D")));
+    miSaveProfile = AddItem(file, tr("Save Profile ..."), QKeySequence(tr("Ctrl+S")));
+    miExport = AddItem(file, tr("Export->Velmara"), QKeySequence(tr("Ctrl+E")));
+    file->addSeparator();
+    miClose = AddItem(file, tr("&Close"), QKeySequence(tr("Ctrl+C")), [this] { close(); });
+
+    miCommand = menuBar()->addMenu(tr("&Command"));
+    miReset = AddItem(miCommand, tr("&Reset/Search"), QKeySequence(tr("Ctrl+R")),
+                      [&machine] { machine.miResetClick(); });
+    miOnAir = AddItem(miCommand, tr("Subscript-On-Air"), QKeySequence(tr("Ctrl+O")));
+    miRepeatOnAir = AddItem(miCommand, tr("Repeat Subscript-On-Air"), QKeySequence(tr("Ctrl+N")));
+    miClearAll = AddItem(miCommand, tr("Clear All Subscription"), QKeySequence(tr("Ctrl+B")));
+    miCommand->addSeparator();
+    miChangeToPP = AddItem(miCommand, tr("Change to Replacement PP"), QKeySequence(tr("Ctrl+P")));
+    miChangeToServerFP = AddItem(miCommand, tr("Change to Server FP"), QKeySequence(tr("Ctrl+F")));
+    miChangeToFP = AddItem(miCommand, tr("Change to Replacement FP"), QKeySequence(tr("Ctrl+U")));
+    miChangeBaud = AddItem(miCommand, ToQt(shell_.connection.baudItemCaption.Get()), {},
+                           [this] { shell_.connection.miChangeBaudClick(); });
+
+    QMenu* option = menuBar()->addMenu(tr("&Option"));
+    miPort = AddItem(option, tr("&Port"), QKeySequence(tr("Ctrl+Z")), [this] { shell_.connection.miPortClick(); });
+    miTestlauf = AddItem(option, tr("Testlauf"), {}, [&machine] { machine.miTestlaufClick(); });
+    miTestlauf->setCheckable(true);
+
+    QMenu* view = menuBar()->addMenu(tr("&View"));
+    link::MenuState& menu = shell_.link.model.menu;
+    miViewSubscript = AddItem(view, tr("Subscript"), {}, [&menu] { menu.ShowView(link::kSubscriptPage, false); });
+    miViewProfile = AddItem(view, tr("Profile"), {}, [&menu] { menu.ShowView(link::kProfilePage, false); });
+    auto* pages = new QActionGroup(this);
+    for (QAction* item : {miViewSubscript, miViewProfile}) {
+        item->setCheckable(true);
+        pages->addAction(item);
+    }
+    view->addSeparator();
+    link::Monitor& monitor = shell_.link.model.monitor;
+    miMonitor = AddItem(view, tr("Monitor"), {}, [&monitor] { monitor.miMonitorClick(); });
+    miMonitor->setCheckable(true);
+
+    miAbout = menuBar()->addAction(tr("&About"));
+}
+
+void Tfm_Morvik2::BuildToolBar() {
+    QToolBar* toolBar = addToolBar(tr("Tools"));
+    toolBar->setObjectName("ToolBar");
+    toolBar->setMovable(false);
+    toolBar->setIconSize(QSize(20, 20));
+    toolBar->addSeparator();
+    auto addButton = [&](const QIcon& icon, const QString& hint, std::function<void()> handler) {
+        auto* button = new QToolButton(toolBar);
+        button->setIcon(icon);
+        button->setToolTip(hint);
+        button->setMinimumSize(26, 28);
+        button->setAutoRaise(true);
+        if (handler) connect(button, &QToolButton::clicked, this, Guarded(std::move(handler)));
+        toolBar->addWidget(button);
+        return button;
+    };
+    link::LinkStateMachine& machine = shell_.link.machine;
+    sbResetSearch = addButton(ResetSearchIcon(), QStringLiteral("Reset&Search"), [&machine] { machine.miResetClick(); });
+    sbResetSearch->setObjectName("sbResetSearch");
+    sbOnAirSubscription = addButton(OnAirSubscriptionIcon(), tr("On Air Subscription"), {});
+    sbOnAirSubscription->setObjectName("sbOnAirSubscription");
+}
+
+QWidget* Tfm_Morvik2::BuildTopArea() {
+    auto* splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->setChildrenCollapsible(false);
+    splitter->addWidget(BuildDevicePanel());
+    monitorPane = new MonitorPane(
+        shell_.link.model.monitor, [this](const std::string& typed) { shell_.link.channel.SendTypedCommand(typed); },
+        splitter);
+    splitter->addWidget(monitorPane);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({kSplitterPosition, 568 - kSplitterPosition});
+    splitter->setMinimumHeight(kTopAreaHeight);
+    return splitter;
+}
+
+QWidget* Tfm_Morvik2::BuildDevicePanel() {
+    auto* panel = new QWidget(this);
+    panel->setObjectName("DevicePanel");
+    panel->setMinimumWidth(353);
+    edIPUI = new QLineEdit(panel);
+    edIPUI->setReadOnly(true);
+    QPalette grey = edIPUI->palette();
+    grey.setColor(QPalette::Base, palette().color(QPalette::Window));
+    edIPUI->setPalette(grey);
+    edSN = new QLineEdit(panel);
+    edComment = new QLineEdit(panel);
+    lbConfigType = new QLabel(panel);
+    QFont bold = lbConfigType->font();
+    bold.setBold(true);
+    bold.setPixelSize(13);
+    lbConfigType->setFont(bold);
+    lbConfigType->setMinimumWidth(145);
+    TestErgebnis = new QLabel(panel);
+
+    auto* grid = new QGridLayout(panel);
+    grid->setContentsMargins(8, 6, 8, 6);
+    grid->setVerticalSpacing(4);
+    grid->addWidget(new QLabel(tr("Device ID:"), panel), 0, 0);
+    grid->addWidget(edIPUI, 0, 1);
+    grid->addWidget(lbConfigType, 0, 2);
+    grid->addWidget(new QLabel(tr("Device S/N:"), panel), 1, 0);
+    grid->addWidget(edSN, 1, 1);
+    grid->addWidget(TestErgebnis, 1, 2);
+    grid->addWidget(new QLabel(tr("Comment:"), panel), 2, 0);
+    grid->addWidget(edComment, 2, 1, 1, 2);
+    grid->setColumnStretch(1, 1);
+    return panel;
+}
+
+QWidget* Tfm_Morvik2::BuildSubscriptionPage() {
+    tabSubscript = new QWidget(this);
+    tabSubscript->setObjectName("tabSubscript");
+    SubscriptTable = ReadOnlyGrid(tabSubscript);
+    SubscriptTable->setObjectName("SubscriptTable");
+    SubscriptTable->setColumnCount(5);
+    SubscriptTable->setHorizontalHeaderLabels({QString(), tr("PARK"), tr("S/N"), tr("Comment"), QString()});
+    const int widths[] = {30, 106, 120, 288};
+    for (int column = 0; column < 4; ++column) SubscriptTable->setColumnWidth(column, widths[column]);
+    SubscriptTable->setColumnHidden(4, true);
+    SubscriptTable->verticalHeader()->setDefaultSectionSize(std::max(18, fontMetrics().height() + 4));
+    SubscriptTable->setRowCount(kSubscriptionRows);
+    for (int row = 0; row < kSubscriptionRows; ++row) {
+        SubscriptTable->setItem(row, 0, new QTableWidgetItem(QString::number(row + 1)));
+    }
+    auto* popup = new QMenu(SubscriptTable);
+    popup->addAction(tr("Edit..."));
+    popup->addAction(tr("Clear..."));
+    popup->addAction(tr("Subscript-On-Air"));
+    AttachPopup(SubscriptTable, popup);
+    auto* layout = new QVBoxLayout(tabSubscript);
+    layout->addWidget(SubscriptTable);
+    return tabSubscript;
+}
+
+QWidget* Tfm_Morvik2::BuildProfilePage() {
+    tabProfile = new QWidget(this);
+    tabProfile->setObjectName("tabProfile");
+    auto* identity = new QWidget(tabProfile);
+    identity->setMinimumWidth(281);
+    auto* grid = new QGridLayout(identity);
+    grid->setContentsMargins(32, 32, 8, 8);
+    grid->setHorizontalSpacing(16);
+    auto valueLabel = [identity] {
+        auto* label = new QLabel(identity);
+        label->setMinimumWidth(100);
+        label->setMaximumWidth(160);
+        return label;
+    };
+    lbHardware = valueLabel();
+    lbFirmware = valueLabel();
+    lbProduct = valueLabel();
+    lbManufacture = valueLabel();
+    const std::pair<QString, QLabel*> rows[] = {{tr("Hardware:"), lbHardware},
+                                                {tr("Firmware:"), lbFirmware},
+                                                {tr("Product:"), lbProduct},
+                                                {tr("Manufacture:"), lbManufacture}};
+    int row = 0;
+    for (const auto& [caption, value] : rows) {
+        grid->addWidget(new QLabel(caption, identity), row, 0);
+        grid->addWidget(value, row++, 1);
+    }
+    lbCurrentProfile = new QLabel(tr("Current Profile"), identity);
+    lbCurrentProfile->setMinimumWidth(145);
+    grid->addWidget(lbCurrentProfile, row++, 0, 1, 2);
+    lbCurrentSubscript = valueLabel();
+    grid->addWidget(new QLabel(tr("Current Subscript:"), identity), row, 0);
+    grid->addWidget(lbCurrentSubscript, row++, 1);
+    grid->setRowStretch(row, 1);
+
+    ProfileList = ReadOnlyGrid(tabProfile);
+    ProfileList->setObjectName("ProfileList");
+    ProfileList->setColumnCount(2);
+    ProfileList->setHorizontalHeaderLabels({QStringLiteral("Schlüssel"), QStringLiteral("Wert")});
+    ProfileList->setColumnWidth(0, 130);
+    ProfileList->horizontalHeader()->setStretchLastSection(true);
+    auto* popup = new QMenu(ProfileList);
+    popup->addAction(tr("Load ..."));
+    popup->addAction(tr("Save ..."));
+    AttachPopup(ProfileList, popup);
+
+    auto* layout = new QHBoxLayout(tabProfile);
+    layout->addWidget(identity);
+    layout->addWidget(ProfileList, 1);
+    return tabProfile;
+}
+
+void Tfm_Morvik2::BindModels() {
+    link::MainWindowModel& model = shell_.link.model;
+    ShowText(model.devicePanel.edIPUI, edIPUI);
+    ShowText(model.devicePanel.edSN, edSN);
+    ShowText(model.devicePanel.edComment, edComment);
+    ShowText(model.devicePanel.lbConfigType, lbConfigType);
+    ShowText(model.devicePanel.TestErgebnis, TestErgebnis);
+    connect(edSN, &QLineEdit::textEdited, this,
+            [&model](const QString& text) { model.devicePanel.edSN.Set(text.toStdString()); });
+    connect(edComment, &QLineEdit::textEdited, this,
+            [&model](const QString& text) { model.devicePanel.edComment.Set(text.toStdString()); });
+    ShowText(model.identity.lbHardware, lbHardware);
+    ShowText(model.identity.lbFirmware, lbFirmware);
+    ShowText(model.identity.lbProduct, lbProduct);
+    ShowText(model.identity.lbManufacture, lbManufacture);
+    ShowText(model.identity.lbCurrentSubscript, lbCurrentSubscript);
+
+    QPointer<Tfm_Morvik2> self(this);
+    EnableCommands(model.menu.commandsEnabled.Get());
+    model.menu.commandsEnabled.Subscribe([self](bool on) {
+        if (self) self->EnableCommands(on);
+    });
+    model.menu.shownPage.Subscribe([self](int page) {
+        if (self) self->PageControl->setCurrentIndex(page);
+    });
+    auto checkView = [self](int item) {
+        if (!self) return;
+        self->miViewSubscript->setChecked(item == link::kSubscriptPage);
+        self->miViewProfile->setChecked(item == link::kProfilePage);
+    };
+    checkView(model.menu.checkedViewItem.Get());
+    model.menu.checkedViewItem.Subscribe(checkView);
+    // A radio item checks itself when chosen; the check mark follows ShowView alone.
+    for (QAction* item : {miViewSubscript, miViewProfile}) {
+        connect(item, &QAction::triggered, this, [checkView, &model] { checkView(model.menu.checkedViewItem.Get()); });
+    }
+    auto bindCheck = [](link::Observable<bool>& value, QAction* item) {
+        item->setChecked(value.Get());
+        QPointer<QAction> guard(item);
+        value.Subscribe([guard](bool on) {
+            if (guard) guard->setChecked(on);
+        });
+        QObject::connect(item, &QAction::triggered, item, [&value, item] { item->setChecked(value.Get()); });
+    };
+    bindCheck(model.menu.testlaufChecked, miTestlauf);
+    bindCheck(model.monitor.menuChecked, miMonitor);
+
+    QPointer<QAction> baudItem(miChangeBaud);
+    shell_.connection.baudItemCaption.Subscribe([baudItem](const std::string& caption) {
+        if (baudItem) baudItem->setText(ToQt(caption));
+    });
+}
+
+void Tfm_Morvik2::EnableCommands(bool on) {
+    for (QAction* item : {miLoadSubscript, miSaveSubscript, miExport}) item->setEnabled(on);
+    miCommand->menuAction()->setEnabled(on);
+    for (QAction* item : miCommand->actions()) item->setEnabled(on);
+    sbResetSearch->setEnabled(on);
+    sbOnAirSubscription->setEnabled(on);
+}
+
+void Tfm_Morvik2::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // The port dialog at start was cancelled or the port failed: the program ends.
+    if (shell_.ShouldCloseOnShow()) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
+void Tfm_Morvik2::closeEvent(QCloseEvent* event) {
+    // The shutdown's pauses keep serving events; a second close request waits for the first.
+    if (shuttingDown_) {
+        event->ignore();
+        return;
+    }
+    shuttingDown_ = true;
+    Guarded([this] { shell_.FormCloseQuery(); })();
+    shell_.FormClose();
+    event->accept();
+}
+
+}  // namespace morvik::app

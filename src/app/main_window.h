@@ -1,0 +1,100 @@
+#pragma once
+// The main window "Morvik II": menus, toolbar, device panel, monitor, the
+// subscription and profile pages and the status bar. It renders the link's
+// models and forwards each user action to the logic; its form events run the
+// program's start and shutdown.
+
+#include <QMainWindow>
+
+#include <functional>
+
+#include "app/application_shell.h"
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QStackedWidget;
+class QTableWidget;
+class QToolButton;
+
+namespace morvik::app {
+
+class MonitorPane;
+class StatusPanels;
+
+class Tfm_Morvik2 : public QMainWindow {
+    Q_OBJECT
+public:
+    // Runs the start sequence: the port dialog comes up before the window is shown.
+    Tfm_Morvik2(ApplicationShell& shell, link::UserDialogs& dialogs);
+
+    // Menu items, toolbar buttons and controls by their names, for the program and its tests.
+    QAction* miLoadSubscript = nullptr;
+    QAction* miSaveSubscript = nullptr;
+    QAction* miLoadProfile = nullptr;
+    QAction* miSaveProfile = nullptr;
+    QAction* miExport = nullptr;
+    QAction* miClose = nullptr;
+    QMenu* miCommand = nullptr;
+    QAction* miReset = nullptr;
+    QAction* miOnAir = nullptr;
+    QAction* miRepeatOnAir = nullptr;
+    QAction* miClearAll = nullptr;
+    QAction* miChangeToPP = nullptr;
+    QAction* miChangeToServerFP = nullptr;
+    QAction* miChangeToFP = nullptr;
+    QAction* miChangeBaud = nullptr;
+    QAction* miPort = nullptr;
+    QAction* miTestlauf = nullptr;
+    QAction* miViewSubscript = nullptr;
+    QAction* miViewProfile = nullptr;
+    QAction* miMonitor = nullptr;
+    QAction* miAbout = nullptr;
+    QToolButton* sbResetSearch = nullptr;
+    QToolButton* sbOnAirSubscription = nullptr;
+    QLineEdit* edIPUI = nullptr;
+    QLineEdit* edSN = nullptr;
+    QLineEdit* edComment = nullptr;
+    QLabel* lbConfigType = nullptr;
+    QLabel* TestErgebnis = nullptr;
+    MonitorPane* monitorPane = nullptr;
+    QStackedWidget* PageControl = nullptr;
+    QWidget* tabSubscript = nullptr;
+    QWidget* tabProfile = nullptr;
+    QTableWidget* SubscriptTable = nullptr;
+    QTableWidget* ProfileList = nullptr;
+    QLabel* lbHardware = nullptr;
+    QLabel* lbFirmware = nullptr;
+    QLabel* lbProduct = nullptr;
+    QLabel* lbManufacture = nullptr;
+    QLabel* lbCurrentProfile = nullptr;
+    QLabel* lbCurrentSubscript = nullptr;
+    StatusPanels* StatusBar = nullptr;
+
+    // The module commands: enabled only while a module has been read.
+    void EnableCommands(bool on);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildMenus();
+    void BuildToolBar();
+    QWidget* BuildTopArea();
+    QWidget* BuildDevicePanel();
+    QWidget* BuildSubscriptionPage();
+    QWidget* BuildProfilePage();
+    void BindModels();
+    // An action's handler: an error that escapes it is shown and the program carries on.
+    std::function<void()> Guarded(std::function<void()> handler);
+    QAction* AddItem(QMenu* menu, const QString& text, const QKeySequence& shortcut,
+                     std::function<void()> handler = {});
+
+    ApplicationShell& shell_;
+    link::UserDialogs& dialogs_;
+    bool shuttingDown_ = false;
+};
+
+}  // namespace morvik::app

@@ -1,0 +1,71 @@
+#include "app/monitor_pane.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QStackedLayout>
+#include <QVBoxLayout>
+
+namespace morvik::app {
+
+MonitorPane::MonitorPane(link::Monitor& monitor, std::function<void(const std::string&)> sendTyped,
+                         QWidget* parent)
+    : QWidget(parent), monitor_(monitor), sendTyped_(std::move(sendTyped)) {
+    Label1 = new QLabel(tr("Monitor"), this);
+    QFont labelFont(QStringLiteral("Arial"));
+    labelFont.setPixelSize(16);
+    Label1->setFont(labelFont);
+    Label1->setAlignment(Qt::AlignCenter);
+    Label1->installEventFilter(this);
+
+    shownMonitor_ = new QWidget(this);
+    Term = new QPlainTextEdit(shownMonitor_);
+    Term->setObjectName("Term");
+    Term->setReadOnly(true);
+    Term->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Term->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Term->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Term->setFont(QFont(QStringLiteral("Monospace")));
+    commandLine = new QLineEdit(shownMonitor_);
+    commandLine->setPlaceholderText(tr("Command, Enter sends it"));
+    connect(commandLine, &QLineEdit::returnPressed, this, [this] {
+        const std::string typed = commandLine->text().toStdString();
+        commandLine->clear();
+        sendTyped_(typed);
+    });
+    auto* column = new QVBoxLayout(shownMonitor_);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(2);
+    column->addWidget(Term);
+    column->addWidget(commandLine);
+
+    layers_ = new QStackedLayout(this);
+    layers_->addWidget(Label1);
+    layers_->addWidget(shownMonitor_);
+
+    for (const std::string& line : monitor_.Lines()) Term->appendPlainText(QString::fromStdString(line));
+    QPointer<MonitorPane> self(this);
+    monitor_.OnAppend([self](const std::string& line) {
+        if (self) self->Term->appendPlainText(QString::fromStdString(line));
+    });
+    monitor_.OnClear([self] {
+        if (self) self->Term->clear();
+    });
+    monitor_.visible.Subscribe([self](bool shown) {
+        if (self) self->ShowMonitor(shown);
+    });
+    ShowMonitor(monitor_.visible.Get());
+}
+
+void MonitorPane::ShowMonitor(bool shown) { layers_->setCurrentWidget(shown ? shownMonitor_ : Label1); }
+
+bool MonitorPane::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Label1 && event->type() == QEvent::MouseButtonPress) {
+        monitor_.Label1MouseDown(static_cast<QMouseEvent*>(event)->button() == Qt::RightButton);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace morvik::app

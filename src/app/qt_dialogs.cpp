@@ -1,0 +1,23 @@
+#include "app/qt_dialogs.h"
+
+#include <QCheckBox>
+#include <QMessageBox>
+
+#include "portdir/port_directory_dialog.h"
+
+namespace morvik::app {
+
+void QtUserDialogs::ShowError(const std::string& text) {
+    QMessageBox::critical(owner_, QStringLiteral("Morvik II"), QString::fromStdString(text));
+}
+
+std::optional<PortChoice> QtPortDialog::Choose(const std::string& currentEntry, const std::string& folder,
+                                               bool highSpeed) {
+    portdir::TdlgWinSocket dialog(owner_, currentEntry, folder);
+    dialog.cbHighSpeed->setChecked(highSpeed);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const portdir::PortEntry& chosen = dialog.Directory().Selected();
+    return PortChoice{chosen.address, chosen.ipPort, dialog.cbHighSpeed->isChecked()};
+}
+
+}  // namespace morvik::app

@@ -1,0 +1,33 @@
+#include "app/status_panels.h"
+
+#include <QLabel>
+#include <QPointer>
+
+namespace morvik::app {
+
+namespace {
+
+constexpr std::array<int, 5> kPanelWidths = {120, 100, 100, 200, 20};
+
+}  // namespace
+
+StatusPanels::StatusPanels(link::StatusBar& model, QWidget* parent) : QStatusBar(parent) {
+    setObjectName("StatusBar");
+    setSizeGripEnabled(false);
+    for (std::size_t i = 0; i < panels_.size(); ++i) {
+        QLabel* panel = new QLabel(this);
+        panel->setFrameShape(QFrame::Panel);
+        panel->setFrameShadow(QFrame::Sunken);
+        panel->setMinimumWidth(kPanelWidths[i]);
+        if (i == link::kBusyPanel) panel->setAlignment(Qt::AlignCenter);
+        panel->setText(QString::fromStdString(model.panels[i].Get()));
+        addWidget(panel);
+        panels_[i] = panel;
+        QPointer<QLabel> guard(panel);
+        model.panels[i].Subscribe([guard](const std::string& text) {
+            if (guard) guard->setText(QString::fromStdString(text));
+        });
+    }
+}
+
+}  // namespace morvik::app

@@ -1,0 +1,231 @@
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QStackedWidget>
+#include <QTableWidget>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "app/monitor_pane.h"
+#include "app/scripted_dialogs.h"
+#include "app/status_panels.h"
+#include "platform/virtual_loop.h"
+#include "portdir/temp_folder.h"
+#include "support/sim_port.h"
+
+namespace morvik::app {
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    // Creating the window runs the start sequence and with it the port dialog.
+    void Start(std::optional<PortChoice> choice = PortChoice{"Com3", "", false}) {
+        portDialog.answers.push_back(std::move(choice));
+        window = std::make_unique<Tfm_Morvik2>(shell, dialogs);
+    }
+    QStringList MenuTexts(const QList<QAction*>& actions) const {
+        QStringList texts;
+        for (const QAction* action : actions) {
+            texts << (action->isSeparator() ? QStringLiteral("-") : action->text() + "|" +
+                                                                     action->shortcut().toString());
+        }
+        return texts;
+    }
+    QString PanelText(int panel) const { return window->StatusBar->Panel(panel)->text(); }
+
+    test_support::TempFolder folder;
+    platform::VirtualLoop loop;
+    test_support::SimPort port{loop};
+    RecordingDialogs dialogs;
+    ScriptedPortDialog portDialog;
+    ApplicationShell shell{loop, port, dialogs, portDialog, folder.Path()};
+    std::unique_ptr<Tfm_Morvik2> window;
+};
+
+TEST_F(MainWindowTest, EveryMenuItemHasItsTextAndShortcut) {
+    Start();
+    EXPECT_EQ(window->windowTitle(), "Morvik II");
+    const QList<QAction*> bar = window->menuBar()->actions();
+    ASSERT_EQ(bar.size(), 5);
+    EXPECT_EQ(bar[0]->text(), "&File");
+    EXPECT_EQ(MenuTexts(bar[0]->menu()->actions()),
+              (QStringList{"Load Subscript|Ctrl+L", "Save Subscript|Ctrl+A", "Load Profile ...|Ctrl+D",
+                           "Save Profile ...|Ctrl+S", "Export->Velmara|Ctrl+E", "-", "&Close|Ctrl+C"}));
+    EXPECT_EQ(bar[1]->text(), "&Command");
+    EXPECT_EQ(MenuTexts(bar[1]->menu()->actions()),
+              (QStringList{"&Reset/Search|Ctrl+R", "Subscript-On-Air|Ctrl+O", "Repeat Subscript-On-Air|Ctrl+N",
+                           "Clear All Subscription|Ctrl+B", "-", "Change to Replacement PP|Ctrl+P",
+                           "Change to Server FP|Ctrl+F", "Change to Replacement FP|Ctrl+U",
+                           "Change to 115200 baud|"}));
+    EXPECT_EQ(bar[2]->text(), "&Option");
+    EXPECT_EQ(MenuTexts(bar[2]->menu()->actions()), (QStringList{"&Port|Ctrl+Z", "Testlauf|"}));
+    EXPECT_EQ(bar[3]->text(), "&View");
+    EXPECT_EQ(MenuTexts(bar[3]->menu()->actions()), (QStringList{"Subscript|", "Profile|", "-", "Monitor|"}));
+    EXPECT_EQ(bar[4]->text(), "&About");
+    EXPECT_TRUE(window->miTestlauf->isCheckable());
+    EXPECT_TRUE(window->miMonitor->isCheckable());
+    EXPECT_TRUE(window->miViewSubscript->isChecked());
+    EXPECT_FALSE(window->miViewProfile->isChecked());
+    EXPECT_EQ(window->sbResetSearch->toolTip(), "Reset&Search");
+    EXPECT_EQ(window->sbOnAirSubscription->toolTip(), "On Air Subscription");
+}
+
+TEST_F(MainWindowTest, TheBaudItemReadsCapitalBaudUntilASerialPortIsSet) {
+    Start(PortChoice{"127.0.0.1", "8000", false});
+    EXPECT_EQ(window->miChangeBaud->text(), "Change to 19200 Baud");
+}
+
+TEST_F(MainWindowTest, ModuleCommandsAreEnabledOnlyAfterAReadingSequence) {
+    Start();
+    const QList<QAction*> moduleItems = {window->miLoadSubscript, window->miSaveSubscript, window->miExport,
+                                         window->miReset, window->miChangeBaud, window->miCommand->menuAction()};
+    const QList<QAction*> otherItems = {window->miLoadProfile, window->miSaveProfile, window->miClose,
+                                        window->miPort, window->miTestlauf, window->miMonitor};
+    for (QAction* item : moduleItems) EXPECT_FALSE(item->isEnabled()) << item->text().toStdString();
+    EXPECT_FALSE(window->sbResetSearch->isEnabled());
+    EXPECT_FALSE(window->sbOnAirSubscription->isEnabled());
+    shell.link.model.menu.EnableCommands(true);
+    for (QAction* item : moduleItems) EXPECT_TRUE(item->isEnabled()) << item->text().toStdString();
+    EXPECT_TRUE(window->sbResetSearch->isEnabled());
+    EXPECT_TRUE(window->sbOnAirSubscription->isEnabled());
+    for (QAction* item : otherItems) EXPECT_TRUE(item->isEnabled()) << item->text().toStdString();
+    shell.link.model.menu.EnableCommands(false);
+    for (QAction* item : otherItems) EXPECT_TRUE(item->isEnabled()) << item->text().toStdString();
+}
+
+TEST_F(MainWindowTest, StatusBarShowsFivePanelsFromTheStart) {
+    Start();
+    EXPECT_EQ(PanelText(0), "Com3 /19200");
+    EXPECT_EQ(PanelText(1), " Connect");
+    EXPECT_EQ(PanelText(2), " Search");
+    const int widths[] = {120, 100, 100, 200, 20};
+    for (int panel = 0; panel < 5; ++panel) EXPECT_GE(window->StatusBar->Panel(panel)->minimumWidth(), widths[panel]);
+    EXPECT_EQ(window->StatusBar->Panel(4)->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
+    shell.link.model.statusBar.SetText(link::kErrorPanel, "ERROR: No Modul found!");
+    EXPECT_EQ(PanelText(3), "ERROR: No Modul found!");
+}
+
+TEST_F(MainWindowTest, DevicePanelAndProfilePageShowTheModels) {
+    Start();
+    EXPECT_TRUE(window->edIPUI->isReadOnly());
+    EXPECT_FALSE(window->edSN->isReadOnly());
+    EXPECT_TRUE(window->lbConfigType->font().bold());
+    EXPECT_EQ(window->TestErgebnis->text(), "0/0");
+    EXPECT_EQ(window->lbCurrentSubscript->text(), "-");
+    EXPECT_EQ(window->lbCurrentProfile->text(), "Current Profile");
+    EXPECT_EQ(window->ProfileList->horizontalHeaderItem(0)->text(), QStringLiteral("Schlüssel"));
+    EXPECT_EQ(window->ProfileList->horizontalHeaderItem(1)->text(), "Wert");
+    shell.link.model.devicePanel.lbConfigType.Set("Server FP");
+    shell.link.model.devicePanel.edIPUI.Set("1.2.3.4.5");
+    shell.link.model.identity.lbFirmware.Set("V2.10");
+    EXPECT_EQ(window->lbConfigType->text(), "Server FP");
+    EXPECT_EQ(window->edIPUI->text(), "1.2.3.4.5");
+    EXPECT_EQ(window->lbFirmware->text(), "V2.10");
+    QTest::keyClicks(window->edSN, "SN-77");
+    EXPECT_EQ(shell.link.model.devicePanel.edSN.Get(), "SN-77");
+}
+
+TEST_F(MainWindowTest, ViewItemsSwitchPagesAndTheCheckFollowsShowViewOnly) {
+    folder.Write("morvik2.ini", "[Common]\r\nViewMode=0\r\n");
+    Start();
+    EXPECT_EQ(window->PageControl->currentWidget(), window->tabProfile);
+    EXPECT_TRUE(window->miViewSubscript->isChecked()) << "as designed until the first ShowView";
+    window->miViewProfile->trigger();  // the current view mode: nothing happens
+    EXPECT_TRUE(window->miViewSubscript->isChecked());
+    EXPECT_FALSE(window->miViewProfile->isChecked());
+    window->miViewSubscript->trigger();
+    EXPECT_EQ(window->PageControl->currentWidget(), window->tabSubscript);
+    EXPECT_TRUE(window->miViewSubscript->isChecked());
+    window->miViewProfile->trigger();
+    EXPECT_EQ(window->PageControl->currentWidget(), window->tabProfile);
+    EXPECT_TRUE(window->miViewProfile->isChecked());
+    EXPECT_FALSE(window->miViewSubscript->isChecked());
+}
+
+TEST_F(MainWindowTest, MonitorItemShowsTheTrafficAndTheLabelsRightClickShowsItUnchecked) {
+    Start();
+    MonitorPane& pane = *window->monitorPane;
+    window->show();
+    EXPECT_TRUE(pane.Label1->isVisible());
+    EXPECT_FALSE(pane.Term->isVisible());
+    QTest::mouseClick(pane.Label1, Qt::LeftButton);
+    EXPECT_FALSE(pane.Term->isVisible());
+    QTest::mouseClick(pane.Label1, Qt::RightButton);
+    EXPECT_TRUE(pane.Term->isVisible());
+    EXPECT_FALSE(window->miMonitor->isChecked());
+    window->miMonitor->trigger();
+    EXPECT_TRUE(window->miMonitor->isChecked());
+    EXPECT_TRUE(pane.Term->isVisible());
+    window->miMonitor->trigger();
+    EXPECT_FALSE(pane.Term->isVisible());
+    window->miMonitor->trigger();
+
+    shell.link.channel.LogToMonitor("OK", true);
+    shell.link.channel.LogToMonitor("ATZ\r", false);
+    EXPECT_EQ(pane.Term->toPlainText(), ">OK\n<ATZ{0D}");
+    shell.link.model.monitor.Clear();
+    EXPECT_EQ(pane.Term->toPlainText(), "");
+}
+
+TEST_F(MainWindowTest, ATypedCommandGoesToTheModuleInCommandMode) {
+    Start();
+    shell.link.machine.SetLinkState(link::LinkState::kAtMode);
+    port.TakeWrites();
+    QTest::keyClicks(window->monitorPane->commandLine, "ATI3");
+    QTest::keyClick(window->monitorPane->commandLine, Qt::Key_Return);
+    EXPECT_EQ(port.TakeWrites(), (std::vector<std::string>{"ATI3\r"}));
+    EXPECT_EQ(window->monitorPane->commandLine->text(), "");
+}
+
+TEST_F(MainWindowTest, ResetSearchAndTestlaufReachTheLink) {
+    Start();
+    shell.link.model.menu.EnableCommands(true);
+    shell.link.machine.SetLinkState(link::LinkState::kAtMode);
+    window->sbResetSearch->click();
+    EXPECT_EQ(PanelText(2), " Search");
+    window->miTestlauf->trigger();
+    EXPECT_TRUE(window->miTestlauf->isChecked());
+    EXPECT_TRUE(shell.link.fields.testlaufTimer.IsActive());
+    window->miTestlauf->trigger();
+    EXPECT_FALSE(window->miTestlauf->isChecked());
+}
+
+TEST_F(MainWindowTest, APortErrorOfACommandIsShownAndTheProgramCarriesOn) {
+    port.FailNextOpen(-2001, "Specified comport doesn't exist");
+    Start();
+    EXPECT_EQ(dialogs.errors, (std::vector<std::string>{"Specified comport doesn't exist"}));
+    portDialog.answers.push_back(PortChoice{"Com4", "", false});
+    window->miPort->trigger();
+    EXPECT_EQ(PanelText(0), "Com4 /19200");
+    EXPECT_EQ(PanelText(2), " Search");
+}
+
+TEST_F(MainWindowTest, CancelAtStartClosesTheWindowWhenShownWithoutWritingSettings) {
+    Start(std::nullopt);
+    window->show();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(folder.Exists("morvik2.ini"));
+}
+
+TEST_F(MainWindowTest, ClosingRunsTheShutdownOnceAndWritesTheSettings) {
+    Start();
+    window->show();
+    shell.link.model.monitor.miMonitorClick();
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(PanelText(2), "Shutdown");
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_NE(folder.Read("morvik2.ini").find("ViewMonitor=1\r\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace morvik::app

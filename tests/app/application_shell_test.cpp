@@ -6,7 +6,7 @@
 
 #include "app/scripted_dialogs.h"
 #include "platform/virtual_loop.h"
-#include "portdir/temp_folder.h"
+#include "support/temp_dir.h"
 #include "support/sim_port.h"
 
 namespace morvik::app {
@@ -23,13 +23,16 @@ protected:
         return {port.Transcript().begin() + static_cast<std::ptrdiff_t>(first), port.Transcript().end()};
     }
 
-    test_support::TempFolder folder;
+    // The program passes its folder around with a trailing "/".
+    std::string FolderPath() const { return folder.Path() + "/"; }
+
+    testing_support::TempDir folder;
     platform::VirtualLoop loop;
     test_support::SimPort port{loop};
     RecordingDialogs dialogs;
     ScriptedPortDialog portDialog;
     std::vector<std::pair<std::string, std::string>> boundDevices;
-    ApplicationShell shell{loop, port, dialogs, portDialog, folder.Path(), [this](const auto& entries) {
+    ApplicationShell shell{loop, port, dialogs, portDialog, FolderPath(), [this](const auto& entries) {
                                boundDevices = entries;
                                return std::vector<std::string>{};
                            }};
@@ -39,7 +42,7 @@ TEST_F(ApplicationShellTest, WithoutSettingsTheProgramStartsOnSerialPortZeroAndC
     shell.FormCreate();
     ASSERT_EQ(portDialog.calls.size(), 1u);
     EXPECT_EQ(portDialog.calls[0].currentEntry, "Com0");
-    EXPECT_EQ(portDialog.calls[0].folder, folder.Path());
+    EXPECT_EQ(portDialog.calls[0].folder, FolderPath());
     EXPECT_FALSE(portDialog.calls[0].highSpeed);
     EXPECT_EQ(port.GetDeviceLayer(), link::DeviceLayer::kSerial);
     EXPECT_EQ(port.ComNumber(), 0);
@@ -54,7 +57,7 @@ TEST_F(ApplicationShellTest, WithoutSettingsTheProgramStartsOnSerialPortZeroAndC
     EXPECT_TRUE(shell.ShouldCloseOnShow());
     shell.FormCloseQuery();
     shell.FormClose();
-    EXPECT_FALSE(folder.Exists("morvik2.ini")) << "cancelling at start writes no settings";
+    EXPECT_FALSE(std::filesystem::exists(folder.File("morvik2.ini"))) << "cancelling at start writes no settings";
     EXPECT_TRUE(port.Transcript().empty());
     EXPECT_TRUE(dialogs.errors.empty());
 }
@@ -168,7 +171,7 @@ TEST_F(ApplicationShellTest, APortThatCannotBeOpenedAtStartLeavesTheProgramToClo
 }
 
 TEST_F(ApplicationShellTest, AnUnreadableSettingsFileIsReportedUsedAsDefaultsAndNeverOverwritten) {
-    std::filesystem::create_directory(folder.Path() + "morvik2.ini");
+    std::filesystem::create_directory(folder.File("morvik2.ini"));
     portDialog.answers.push_back(Entry("Com1"));
     shell.FormCreate();
     ASSERT_EQ(dialogs.errors.size(), 1u);
@@ -176,7 +179,7 @@ TEST_F(ApplicationShellTest, AnUnreadableSettingsFileIsReportedUsedAsDefaultsAnd
     shell.FormCloseQuery();
     ASSERT_EQ(dialogs.errors.size(), 2u);
     EXPECT_EQ(dialogs.errors[1].rfind("The settings were not saved: ", 0), 0u);
-    EXPECT_TRUE(std::filesystem::is_directory(folder.Path() + "morvik2.ini"));
+    EXPECT_TRUE(std::filesystem::is_directory(folder.File("morvik2.ini")));
 }
 
 }  // namespace

@@ -13,13 +13,15 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <memory>
 
 #include "app/monitor_pane.h"
 #include "app/scripted_dialogs.h"
 #include "app/status_panels.h"
 #include "platform/virtual_loop.h"
-#include "portdir/temp_folder.h"
+#include "support/temp_dir.h"
 #include "support/sim_port.h"
 
 namespace morvik::app {
@@ -42,12 +44,15 @@ protected:
     }
     QString PanelText(int panel) const { return window->StatusBar->Panel(panel)->text(); }
 
-    test_support::TempFolder folder;
+    // The program passes its folder around with a trailing "/".
+    std::string FolderPath() const { return folder.Path() + "/"; }
+
+    testing_support::TempDir folder;
     platform::VirtualLoop loop;
     test_support::SimPort port{loop};
     RecordingDialogs dialogs;
     ScriptedPortDialog portDialog;
-    ApplicationShell shell{loop, port, dialogs, portDialog, folder.Path()};
+    ApplicationShell shell{loop, port, dialogs, portDialog, FolderPath()};
     std::unique_ptr<Tfm_Morvik2> window;
 };
 
@@ -214,7 +219,7 @@ TEST_F(MainWindowTest, CancelAtStartClosesTheWindowWhenShownWithoutWritingSettin
     window->show();
     QCoreApplication::processEvents();
     EXPECT_FALSE(window->isVisible());
-    EXPECT_FALSE(folder.Exists("morvik2.ini"));
+    EXPECT_FALSE(std::filesystem::exists(folder.File("morvik2.ini")));
 }
 
 TEST_F(MainWindowTest, ClosingRunsTheShutdownOnceAndWritesTheSettings) {

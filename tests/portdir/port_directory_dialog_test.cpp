@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "portdir/temp_folder.h"
+#include "support/temp_dir.h"
 
 namespace morvik::portdir {
 namespace {
@@ -28,11 +28,14 @@ protected:
     }
     bool OnListPage(const TdlgWinSocket& dialog) const { return dialog.sgIPPort->isVisibleTo(&dialog); }
 
-    test_support::TempFolder folder;
+    // The program passes its folder around with a trailing "/".
+    std::string FolderPath() const { return folder.Path() + "/"; }
+
+    testing_support::TempDir folder;
 };
 
 TEST_F(PortDirectoryDialogTest, ShowsTheDirectoryWithTheCurrentPortSelected) {
-    TdlgWinSocket dialog(nullptr, "127.0.0.1", folder.Path());
+    TdlgWinSocket dialog(nullptr, "127.0.0.1", FolderPath());
     EXPECT_EQ(dialog.windowTitle(), "Communication Port");
     ASSERT_EQ(dialog.sgIPPort->columnCount(), 3);
     EXPECT_EQ(dialog.sgIPPort->horizontalHeaderItem(0)->text(), "Com / IP-Addr");
@@ -52,7 +55,7 @@ TEST_F(PortDirectoryDialogTest, ShowsTheDirectoryWithTheCurrentPortSelected) {
 }
 
 TEST_F(PortDirectoryDialogTest, ClickingARowSelectsItsEntryForTheCaller) {
-    TdlgWinSocket dialog(nullptr, "127.0.0.1", folder.Path());
+    TdlgWinSocket dialog(nullptr, "127.0.0.1", FolderPath());
     dialog.show();
     const QRect cell = dialog.sgIPPort->visualItemRect(dialog.sgIPPort->item(0, 2));
     QTest::mouseClick(dialog.sgIPPort->viewport(), Qt::LeftButton, {}, cell.center());
@@ -60,7 +63,7 @@ TEST_F(PortDirectoryDialogTest, ClickingARowSelectsItsEntryForTheCaller) {
 }
 
 TEST_F(PortDirectoryDialogTest, NewThenOkReturnsToTheListAndASecondOkClosesAndSaves) {
-    TdlgWinSocket dialog(nullptr, "Com1", folder.Path());
+    TdlgWinSocket dialog(nullptr, "Com1", FolderPath());
     dialog.show();
     dialog.miNewClick();
     EXPECT_FALSE(OnListPage(dialog));
@@ -82,7 +85,7 @@ TEST_F(PortDirectoryDialogTest, NewThenOkReturnsToTheListAndASecondOkClosesAndSa
 }
 
 TEST_F(PortDirectoryDialogTest, EscapeWhileEditingTakesTheFieldsOverAndAFurtherCancelCloses) {
-    TdlgWinSocket dialog(nullptr, "Com1", folder.Path());
+    TdlgWinSocket dialog(nullptr, "Com1", FolderPath());
     dialog.show();
     dialog.miEditClick();
     EXPECT_EQ(dialog.edIPAddr->text(), "Com1");
@@ -100,7 +103,7 @@ TEST_F(PortDirectoryDialogTest, EscapeWhileEditingTakesTheFieldsOverAndAFurtherC
 
 TEST_F(PortDirectoryDialogTest, DoubleClickActsAsOkAndTheCaptionCloseButtonAsCancel) {
     {
-        TdlgWinSocket dialog(nullptr, "Com1", folder.Path());
+        TdlgWinSocket dialog(nullptr, "Com1", FolderPath());
         dialog.show();
         const QRect cell = dialog.sgIPPort->visualItemRect(dialog.sgIPPort->item(1, 0));
         // A real double click: the press of the first click, then the double click.
@@ -110,7 +113,7 @@ TEST_F(PortDirectoryDialogTest, DoubleClickActsAsOkAndTheCaptionCloseButtonAsCan
         EXPECT_EQ(dialog.result(), QDialog::Accepted);
         EXPECT_EQ(dialog.Directory().Selected().address, "127.0.0.1");
     }
-    TdlgWinSocket dialog(nullptr, "Com1", folder.Path());
+    TdlgWinSocket dialog(nullptr, "Com1", FolderPath());
     dialog.show();
     dialog.miClearClick();
     EXPECT_TRUE(dialog.close());

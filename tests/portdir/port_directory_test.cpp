@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "portdir/temp_folder.h"
+#include "support/temp_dir.h"
 
 namespace morvik::portdir {
 namespace {
@@ -20,56 +20,59 @@ constexpr const char* kFiveEntries =
 
 class PortDirectoryTest : public ::testing::Test {
 protected:
-    test_support::TempFolder folder;
+    // The program passes its folder around with a trailing "/".
+    std::string FolderPath() const { return folder.Path() + "/"; }
+
+    testing_support::TempDir folder;
 };
 
 TEST_F(PortDirectoryTest, WithoutAFileTheOnlyEntryIsCom1AndClosingWritesIt) {
-    PortDirectory directory("Com0", folder.Path());
+    PortDirectory directory("Com0", FolderPath());
     EXPECT_EQ(directory.Rows(), (std::vector<PortEntry>{{"Com1", "", ""}}));
     EXPECT_EQ(directory.SelectedRow(), 0);
     EXPECT_EQ(directory.Mode(), EditMode::kList);
     EXPECT_TRUE(directory.LoadError().empty());
-    EXPECT_FALSE(folder.Exists("DectPort.ini"));
+    EXPECT_FALSE(std::filesystem::exists(folder.File("DectPort.ini")));
     ASSERT_EQ(directory.FormClose(), "");
     EXPECT_EQ(folder.Read("DectPort.ini"), "[Port]\r\nNo=1\r\nAddr1=Com1\r\nPort1=\r\nComment1=\r\n\r\n");
 }
 
 TEST_F(PortDirectoryTest, TheLastExactMatchIsSelectedAndNoMatchSelectsTheFirst) {
     folder.Write("DectPort.ini", kFiveEntries);
-    EXPECT_EQ(PortDirectory("Com3", folder.Path()).SelectedRow(), 4) << "the last of two matches";
-    EXPECT_EQ(PortDirectory("COM3", folder.Path()).SelectedRow(), 3) << "letter case counts";
-    EXPECT_EQ(PortDirectory("192.168.0.7", folder.Path()).SelectedRow(), 1);
-    EXPECT_EQ(PortDirectory("com3", folder.Path()).SelectedRow(), 0);
-    EXPECT_EQ(PortDirectory("Com9", folder.Path()).SelectedRow(), 0);
-    PortDirectory directory("Com9", folder.Path());
+    EXPECT_EQ(PortDirectory("Com3", FolderPath()).SelectedRow(), 4) << "the last of two matches";
+    EXPECT_EQ(PortDirectory("COM3", FolderPath()).SelectedRow(), 3) << "letter case counts";
+    EXPECT_EQ(PortDirectory("192.168.0.7", FolderPath()).SelectedRow(), 1);
+    EXPECT_EQ(PortDirectory("com3", FolderPath()).SelectedRow(), 0);
+    EXPECT_EQ(PortDirectory("Com9", FolderPath()).SelectedRow(), 0);
+    PortDirectory directory("Com9", FolderPath());
     EXPECT_EQ(directory.Rows()[1], (PortEntry{"192.168.0.7", "8000", "lab converter"}));
 }
 
 TEST_F(PortDirectoryTest, MissingKeysReadEmptyAndACountBelowOneGivesCom1) {
     folder.Write("DectPort.ini", "[Port]\r\nNo=2\r\nAddr2=Com4\r\n");
-    EXPECT_EQ(PortDirectory("", folder.Path()).Rows(),
+    EXPECT_EQ(PortDirectory("", FolderPath()).Rows(),
               (std::vector<PortEntry>{{"", "", ""}, {"Com4", "", ""}}));
     folder.Write("DectPort.ini", "[Port]\r\nNo=0\r\nAddr1=Com4\r\n");
-    EXPECT_EQ(PortDirectory("", folder.Path()).Rows(), (std::vector<PortEntry>{{"Com1", "", ""}}));
+    EXPECT_EQ(PortDirectory("", FolderPath()).Rows(), (std::vector<PortEntry>{{"Com1", "", ""}}));
     folder.Write("DectPort.ini", "[Port]\r\nNo=-3\r\n");
-    EXPECT_EQ(PortDirectory("", folder.Path()).Rows(), (std::vector<PortEntry>{{"Com1", "", ""}}));
+    EXPECT_EQ(PortDirectory("", FolderPath()).Rows(), (std::vector<PortEntry>{{"Com1", "", ""}}));
 }
 
 TEST_F(PortDirectoryTest, AHugeHandWrittenCountIsBoundedInsteadOfFillingMemory) {
     folder.Write("DectPort.ini", "[Port]\r\nNo=2000000000\r\nAddr1=Com2\r\n");
-    PortDirectory directory("Com2", folder.Path());
+    PortDirectory directory("Com2", FolderPath());
     EXPECT_EQ(directory.Rows().size(), 999u);
     EXPECT_EQ(directory.Rows()[0].address, "Com2");
 }
 
 TEST_F(PortDirectoryTest, ClearOnTheOnlyEntryResetsItAndOtherwiseRemovesTheSelectedRow) {
     folder.Write("DectPort.ini", "[Port]\r\nNo=1\r\nAddr1=10.0.0.1\r\nPort1=8000\r\nComment1=x\r\n");
-    PortDirectory single("", folder.Path());
+    PortDirectory single("", FolderPath());
     single.miClearClick();
     EXPECT_EQ(single.Rows(), (std::vector<PortEntry>{{"Com1", "", ""}}));
 
     folder.Write("DectPort.ini", kFiveEntries);
-    PortDirectory five("", folder.Path());
+    PortDirectory five("", FolderPath());
     five.Select(1);
     five.miClearClick();
     ASSERT_EQ(five.Rows().size(), 4u);
@@ -83,7 +86,7 @@ TEST_F(PortDirectoryTest, ClearOnTheOnlyEntryResetsItAndOtherwiseRemovesTheSelec
 
 TEST_F(PortDirectoryTest, NewThenCancelKeepsTheDialogOpenAndTheTypedRowIsSavedOnTheNextClose) {
     folder.Write("DectPort.ini", kFiveEntries);
-    PortDirectory directory("Com1", folder.Path());
+    PortDirectory directory("Com1", FolderPath());
     EXPECT_EQ(directory.miNewClick(), PortEntry{});
     EXPECT_EQ(directory.Mode(), EditMode::kNew);
     EXPECT_EQ(directory.SelectedRow(), 5);
@@ -98,18 +101,18 @@ TEST_F(PortDirectoryTest, NewThenCancelKeepsTheDialogOpenAndTheTypedRowIsSavedOn
 }
 
 TEST_F(PortDirectoryTest, NewWithNothingTypedLeavesAnEmptyRowThatIsSavedUnchanged) {
-    PortDirectory directory("Com1", folder.Path());
+    PortDirectory directory("Com1", FolderPath());
     directory.miNewClick();
     EXPECT_FALSE(directory.FormCloseQuery(PortEntry{}));
     EXPECT_TRUE(directory.FormCloseQuery(PortEntry{}));
     ASSERT_EQ(directory.FormClose(), "");
-    EXPECT_EQ(PortDirectory("", folder.Path()).Rows(),
+    EXPECT_EQ(PortDirectory("", FolderPath()).Rows(),
               (std::vector<PortEntry>{{"Com1", "", ""}, {"", "", ""}}));
 }
 
 TEST_F(PortDirectoryTest, EditCopiesTheSelectedRowAndTheTypedFieldsReplaceIt) {
     folder.Write("DectPort.ini", kFiveEntries);
-    PortDirectory directory("192.168.0.7", folder.Path());
+    PortDirectory directory("192.168.0.7", FolderPath());
     EXPECT_EQ(directory.miEditClick(), (PortEntry{"192.168.0.7", "8000", "lab converter"}));
     EXPECT_EQ(directory.Mode(), EditMode::kEdit);
     EXPECT_FALSE(directory.FormCloseQuery(PortEntry{"192.168.0.8", "8001", "moved"}));
@@ -119,7 +122,7 @@ TEST_F(PortDirectoryTest, EditCopiesTheSelectedRowAndTheTypedFieldsReplaceIt) {
 
 TEST_F(PortDirectoryTest, FiveEntriesReducedToThreeLeaveOnlyTheKeysOfThree) {
     folder.Write("DectPort.ini", kFiveEntries);
-    PortDirectory directory("", folder.Path());
+    PortDirectory directory("", FolderPath());
     directory.Select(4);
     directory.miClearClick();
     directory.Select(1);
@@ -134,12 +137,12 @@ TEST_F(PortDirectoryTest, FiveEntriesReducedToThreeLeaveOnlyTheKeysOfThree) {
 }
 
 TEST_F(PortDirectoryTest, AFileThatCannotBeReadIsReportedAndNeverOverwritten) {
-    std::filesystem::create_directory(folder.Path() + "DectPort.ini");
-    PortDirectory directory("Com1", folder.Path());
+    std::filesystem::create_directory(folder.File("DectPort.ini"));
+    PortDirectory directory("Com1", FolderPath());
     EXPECT_FALSE(directory.LoadError().empty());
     EXPECT_EQ(directory.Rows(), (std::vector<PortEntry>{{"Com1", "", ""}}));
     EXPECT_FALSE(directory.FormClose().empty());
-    EXPECT_TRUE(std::filesystem::is_directory(folder.Path() + "DectPort.ini"));
+    EXPECT_TRUE(std::filesystem::is_directory(folder.File("DectPort.ini")));
 }
 
 }  // namespace

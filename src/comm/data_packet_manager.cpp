@@ -19,6 +19,7 @@ TCmDataPacketManager::~TCmDataPacketManager() {
 void TCmDataPacketManager::Attach(TCmDataPacket& packet) {
     if (packet.manager_ == this) return;
     if (packet.manager_ != nullptr) packet.manager_->Detach(packet);
+    const std::lock_guard lock(mutex_);
     packet.manager_ = this;
     packet.state_ = TCmDataPacket::State::kIdle;
     packets_.push_back(&packet);
@@ -29,15 +30,22 @@ void TCmDataPacketManager::Attach(TCmDataPacket& packet) {
 }
 
 void TCmDataPacketManager::Detach(TCmDataPacket& packet) {
-    if (packet.manager_ != this) return;
-    StopPacket(packet);
-    packets_.erase(std::find(packets_.begin(), packets_.end(), &packet));
-    packet.manager_ = nullptr;
+    bool lastLeft = false;
+    {
+        const std::lock_guard lock(mutex_);
+        if (packet.manager_ != this) return;
+        StopPacket(packet);
+        packets_.erase(std::find(packets_.begin(), packets_.end(), &packet));
+        packet.manager_ = nullptr;
+        lastLeft = packets_.empty();
+        RunPendingScans();
+    }
     // Last: this may destroy the manager.
-    if (port_ != nullptr && packets_.empty()) TCmDataPacketManagerList::Instance().ReleaseIfUnused(*port_);
+    if (port_ != nullptr && lastLeft) TCmDataPacketManagerList::Instance().ReleaseIfUnused(*port_);
 }
 
 void TCmDataPacketManager::Activate(Host* host) {
+    const std::lock_guard lock(mutex_);
     host_ = host;
     active_ = true;
     buffer_.Clear();
@@ -55,6 +63,7 @@ void TCmDataPacketManager::Activate(Host* host) {
 }
 
 void TCmDataPacketManager::Deactivate() {
+    const std::lock_guard lock(mutex_);
     for (TCmDataPacket* packet : packets_) StopPacket(*packet);
     if (host_ != nullptr) host_->ArmTimeout(0);
     host_ = nullptr;
@@ -64,6 +73,7 @@ void TCmDataPacketManager::Deactivate() {
 }
 
 void TCmDataPacketManager::ReceiveBytes(const std::uint8_t* bytes, std::size_t count) {
+    const std::lock_guard lock(mutex_);
     if (!active_ || count == 0) return;
     const std::size_t oldSize = buffer_.size();
     buffer_.Append(bytes, count);
@@ -73,6 +83,7 @@ void TCmDataPacketManager::ReceiveBytes(const std::uint8_t* bytes, std::size_t c
 }
 
 void TCmDataPacketManager::TimeoutExpired() {
+    const std::lock_guard lock(mutex_);
     if (!active_ || inEvent_ || scanning_ || collecting_ == nullptr) return;
     TCmDataPacket* packet = collecting_;
     EnterEvent();
@@ -88,6 +99,7 @@ void TCmDataPacketManager::TimeoutExpired() {
 }
 
 void TCmDataPacketManager::PacketSwitched(TCmDataPacket& packet) {
+    const std::lock_guard lock(mutex_);
     // Inside an event every packet is stopped and the enabled ones restart at its end.
     if (!active_ || inEvent_) return;
     if (packet.enabled_)
@@ -234,10 +246,30 @@ void TCmDataPacketManager::RunNotification(const std::function<void()>& notifica
             ShowException(std::current_exception());
         }
     };
-    if (host_ != nullptr)
-        host_->Notify(guarded);
+    // Unlocked meanwhile: the handler may change packets, and while it runs
+    // on the loop thread a dispatcher thread that called here waits.
+    Host* host = host_;
+    mutex_.unlock();
+    if (host != nullptr)
+        host->Notify(guarded);
     else
         guarded();
+    mutex_.lock();
+}
+
+std::size_t TCmDataPacketManager::PendingBytes() const {
+    const std::lock_guard lock(mutex_);
+    return buffer_.size();
+}
+
+const TCmDataPacket* TCmDataPacketManager::CollectingPacket() const {
+    const std::lock_guard lock(mutex_);
+    return collecting_;
+}
+
+bool TCmDataPacketManager::Busy() const {
+    const std::lock_guard lock(mutex_);
+    return scanning_ || inEvent_;
 }
 
 bool TCmDataPacketManager::IsAttached(const TCmDataPacket* packet) const {

@@ -7,9 +7,12 @@
 //
 // Threads: on a serial port the manager runs on the dispatcher thread and only
 // the notifications cross to the application's thread, which the dispatcher
-// thread waits for; on TCP everything runs on the loop thread. Packet settings
-// may change from a notification handler (the manager is then waiting for it),
-// otherwise only while the port is closed.
+// thread waits for; on TCP everything runs on the loop thread. A lock keeps
+// the two apart: it is held while the manager works and let go while a
+// notification runs, so attaching, detaching, switching packets on or off
+// and opening or closing the port are safe from the loop thread at any time.
+// Other packet settings change only while the port is closed or from a
+// notification handler.
 
 #include <cstddef>
 #include <cstdint>
@@ -65,11 +68,11 @@ public:
     // The host's time-out fired.
     void TimeoutExpired();
 
-    std::size_t PendingBytes() const { return buffer_.size(); }
+    std::size_t PendingBytes() const;
     // Inside a scan or a delivery.
-    bool Busy() const { return scanning_ || inEvent_; }
+    bool Busy() const;
     // The packet holding the collecting lock, if any.
-    const TCmDataPacket* CollectingPacket() const { return collecting_; }
+    const TCmDataPacket* CollectingPacket() const;
 
 private:
     friend class TCmDataPacket;
@@ -102,6 +105,7 @@ private:
     bool IsAttached(const TCmDataPacket* packet) const;
 
     TCmCustomComPort* port_;
+    mutable std::mutex mutex_;
     std::vector<TCmDataPacket*> packets_;  // in attachment order
     PacketBuffer buffer_;
     TCmDataPacket* collecting_ = nullptr;

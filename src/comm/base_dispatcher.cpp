@@ -39,7 +39,10 @@ public:
     explicit DeliveryScope(TCmBaseDispatcher& dispatcher) : d_(dispatcher) {
         std::lock_guard lock(d_.triggerLock_);
         ++d_.deliveryDepth_;
+        // Counted under the same lock: from here on no entry is erased until the scope ends.
+        handlerCount_ = d_.handlerServiceNeeded_ ? d_.handlers_.size() : 0;
     }
+    std::size_t HandlerCount() const { return handlerCount_; }
     ~DeliveryScope() {
         std::lock_guard lock(d_.triggerLock_);
         if (--d_.deliveryDepth_ > 0 || !d_.removalRequested_) return;
@@ -52,6 +55,7 @@ public:
 
 private:
     TCmBaseDispatcher& d_;
+    std::size_t handlerCount_ = 0;
 };
 
 TCmBaseDispatcher::TCmBaseDispatcher(platform::EventLoop& loop)
@@ -372,13 +376,9 @@ void TCmBaseDispatcher::ReinstateTriggers(const TriggerSet& triggers) {
 // ---- delivery ----
 
 bool TCmBaseDispatcher::Deliver(const TriggerEvent& event) {
-    std::size_t handlerCount = 0;
-    {
-        std::lock_guard lock(triggerLock_);
-        if (!handlerServiceNeeded_) return false;
-        handlerCount = handlers_.size();
-    }
     DeliveryScope scope(*this);
+    const std::size_t handlerCount = scope.HandlerCount();
+    if (handlerCount == 0) return false;  // no handler service needed
     const bool data = IsDataKind(event.kind);
     if (data) {
         std::lock_guard lock(receiveLock_);

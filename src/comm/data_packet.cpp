@@ -152,6 +152,15 @@ TCmDataPacket::ScanResult TCmDataPacket::Collect(const std::uint8_t* data, std::
                 break;
             }
             pos = static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - data);
+            // The whole end string right here ends the packet as comparing byte by byte would.
+            const std::size_t endLength = preparedEnd_.size();
+            if (end - pos >= endLength && preparedEnd_.MatchesPrefix(data + pos, endLength)) {
+                endAnchor_ = pos;
+                endMatched_ = endLength;
+                pos += endLength - 1;
+                CompleteAt(pos, true);
+                return ScanResult::kCompleted;
+            }
         }
         const std::uint8_t byte = data[pos];
         if (dectMode_) {

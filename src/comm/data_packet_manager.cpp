@@ -82,6 +82,31 @@ void TCmDataPacketManager::ReceiveBytes(const std::uint8_t* bytes, std::size_t c
     if (active_ && !inEvent_ && buffer_.size() > kPendingLimit) DropPendingAndRestart();
 }
 
+template <typename Notification>
+void TCmDataPacketManager::RunNotification(const Notification& notification) {
+    const auto guarded = [&notification] {
+        try {
+            notification();
+        } catch (...) {
+            ShowException(std::current_exception());
+        }
+    };
+    Host* host = host_;
+    if (host == nullptr || !host->CrossesThreads()) {
+        // The handler runs on this thread, which holds the lock: it may call back in.
+        if (host != nullptr)
+            host->Notify(guarded);
+        else
+            guarded();
+        return;
+    }
+    // Unlocked meanwhile: the handler on the loop thread may change packets
+    // while this thread waits for it.
+    mutex_.unlock();
+    host->Notify(guarded);
+    mutex_.lock();
+}
+
 void TCmDataPacketManager::TimeoutExpired() {
     const std::lock_guard lock(mutex_);
     if (!active_ || inEvent_ || scanning_ || collecting_ == nullptr) return;
@@ -225,36 +250,19 @@ void TCmDataPacketManager::Deliver(TCmDataPacket& packet) {
     packet.enabled_ = false;
     TCmDataPacket* delivered = &packet;
     const std::size_t lastByte = packet.lastByte_;
-    // A copy, so a handler that waits for more input cannot see the bytes move.
-    const std::string payload(reinterpret_cast<const char*>(buffer_.data()) + packet.PayloadStart(),
-                              packet.PayloadSize());
+    // A copy, so a handler that waits for more input cannot see the bytes
+    // move. One string serves every delivery: no two deliveries overlap.
+    payload_.assign(reinterpret_cast<const char*>(buffer_.data()) + packet.PayloadStart(), packet.PayloadSize());
+    const std::string& payload = payload_;
     RunNotification([delivered, &payload] {
         if (delivered->OnPacket)
             delivered->OnPacket(*delivered, reinterpret_cast<const std::uint8_t*>(payload.data()), payload.size());
         if (delivered->OnStringPacket) delivered->OnStringPacket(*delivered, payload);
     });
     buffer_.RemoveFront(lastByte + 1);
+    if (payload_.capacity() > PacketBuffer::kGrowthStep) payload_ = std::string();  // after a huge packet
     if (IsAttached(delivered) && delivered->autoEnable_) delivered->enabled_ = true;
     LeaveEvent();
-}
-
-void TCmDataPacketManager::RunNotification(const std::function<void()>& notification) {
-    const auto guarded = [&notification] {
-        try {
-            notification();
-        } catch (...) {
-            ShowException(std::current_exception());
-        }
-    };
-    // Unlocked meanwhile: the handler may change packets, and while it runs
-    // on the loop thread a dispatcher thread that called here waits.
-    Host* host = host_;
-    mutex_.unlock();
-    if (host != nullptr)
-        host->Notify(guarded);
-    else
-        guarded();
-    mutex_.lock();
 }
 
 std::size_t TCmDataPacketManager::PendingBytes() const {

@@ -9,8 +9,10 @@
 // the notifications cross to the application's thread, which the dispatcher
 // thread waits for; on TCP everything runs on the loop thread. A lock keeps
 // the two apart: it is held while the manager works and let go while a
-// notification runs, so attaching, detaching, switching packets on or off
-// and opening or closing the port are safe from the loop thread at any time.
+// notification crosses to the loop thread, so attaching, detaching,
+// switching packets on or off and opening or closing the port are safe from
+// the loop thread at any time. It is re-entrant: a handler that runs on the
+// manager's own thread may call back in.
 // Other packet settings change only while the port is closed or from a
 // notification handler.
 
@@ -19,6 +21,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "comm/data_packet.h"
@@ -36,6 +39,8 @@ public:
         virtual void ArmTimeout(int ticks) = 0;
         // Runs a notification on the application's thread and returns after it ran.
         virtual void Notify(const std::function<void()>& notification) = 0;
+        // Whether a notification asked for now would run on another thread.
+        virtual bool CrossesThreads() const = 0;
     };
 
     // Bytes held for a packet that has not completed when more than this are
@@ -101,13 +106,15 @@ private:
     void EnterEvent();
     void LeaveEvent();
     void Deliver(TCmDataPacket& packet);
-    void RunNotification(const std::function<void()>& notification);
+    template <typename Notification>
+    void RunNotification(const Notification& notification);
     bool IsAttached(const TCmDataPacket* packet) const;
 
     TCmCustomComPort* port_;
-    mutable std::mutex mutex_;
+    mutable std::recursive_mutex mutex_;
     std::vector<TCmDataPacket*> packets_;  // in attachment order
     PacketBuffer buffer_;
+    std::string payload_;  // the packet being delivered
     TCmDataPacket* collecting_ = nullptr;
     Host* host_ = nullptr;
     bool active_ = false;

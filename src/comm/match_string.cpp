@@ -22,11 +22,4 @@ MatchString::MatchString(std::string_view pattern, bool ignoreCase) : ignoreCase
     }
 }
 
-bool MatchString::MatchesPrefix(const std::uint8_t* data, std::size_t count) const {
-    for (std::size_t i = 0; i < count; ++i) {
-        if (!Matches(i, data[i])) return false;
-    }
-    return true;
-}
-
 }  // namespace morvik::comm

@@ -26,7 +26,12 @@ public:
     }
 
     // Do the bytes data[0..count) match the first count prepared characters?
-    bool MatchesPrefix(const std::uint8_t* data, std::size_t count) const;
+    bool MatchesPrefix(const std::uint8_t* data, std::size_t count) const {
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!Matches(i, data[i])) return false;
+        }
+        return true;
+    }
 
     // The one byte a match must begin with, when that byte is unique (no
     // wildcard, no second case): lets a scan jump with memchr.

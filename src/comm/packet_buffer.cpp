@@ -25,14 +25,6 @@ void PacketBuffer::Append(const std::uint8_t* bytes, std::size_t count) {
     storage_.insert(storage_.end(), bytes, bytes + count);
 }
 
-void PacketBuffer::RemoveFront(std::size_t count) {
-    if (count >= size()) {
-        Clear();
-        return;
-    }
-    head_ += count;
-}
-
 void PacketBuffer::Clear() {
     head_ = 0;
     storage_.clear();

@@ -22,7 +22,12 @@ public:
 
     void Append(const std::uint8_t* bytes, std::size_t count);
     // Drops the first count bytes (all of them when count exceeds the size).
-    void RemoveFront(std::size_t count);
+    void RemoveFront(std::size_t count) {
+        if (count >= size())
+            Clear();
+        else
+            head_ += count;
+    }
     void Clear();
 
     std::size_t Capacity() const { return storage_.capacity(); }

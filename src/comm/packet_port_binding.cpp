@@ -94,6 +94,8 @@ void PacketPortBinding::Notify(const std::function<void()>& notification) {
     });
 }
 
+bool PacketPortBinding::CrossesThreads() const { return !port_.Loop().IsLoopThread(); }
+
 void PacketPortBinding::OnTrigger(const TriggerEvent& event) {
     const RunningCount running(handlersRunning_);
     if (detaching_) return;

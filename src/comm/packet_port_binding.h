@@ -25,6 +25,7 @@ public:
 
     void ArmTimeout(int ticks) override;
     void Notify(const std::function<void()>& notification) override;
+    bool CrossesThreads() const override;
 
 private:
     void PortEvent(TPortEvent event);

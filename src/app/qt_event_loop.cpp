@@ -58,8 +58,8 @@ QtEventLoop::QtEventLoop() : start_(std::chrono::steady_clock::now()) {
 
 QtEventLoop::~QtEventLoop() {
     for (auto& [id, entry] : timers_) killTimer(entry.qtId);
-    // Posted tasks still queued die with this object (~QObject drops its posted
-    // events), which releases any worker waiting in InvokeBlocking.
+    // Posted tasks still queued die unrun with this object, which releases any
+    // worker waiting in InvokeBlocking.
 }
 
 std::int64_t QtEventLoop::NowMs() const {
@@ -82,8 +82,33 @@ void QtEventLoop::Guarded(Callback&& callback) {
 }
 
 void QtEventLoop::Post(Task task) {
-    QMetaObject::invokeMethod(
-        this, [this, task = std::move(task)] { Guarded(task); }, Qt::QueuedConnection);
+    std::lock_guard lock(postedMutex_);
+    posted_.push_back(std::move(task));
+    if (wakeUpPending_) return;
+    wakeUpPending_ = true;
+    QMetaObject::invokeMethod(this, &QtEventLoop::RunPostedTasks, Qt::QueuedConnection);
+}
+
+void QtEventLoop::RunPostedTasks() {
+    std::size_t count;
+    {
+        std::lock_guard lock(postedMutex_);
+        wakeUpPending_ = false;
+        count = posted_.size();
+    }
+    // Only what was posted before this wake-up: later posts bring their own,
+    // so a task that posts again never runs its follower inline. A nested wait
+    // inside a task may run some of these first; order is kept all the same.
+    for (; count > 0; --count) {
+        Task task;
+        {
+            std::lock_guard lock(postedMutex_);
+            if (posted_.empty()) return;
+            task = std::move(posted_.front());
+            posted_.pop_front();
+        }
+        Guarded(task);
+    }
 }
 
 platform::EventLoop::TimerId QtEventLoop::StartTimer(std::int64_t intervalMs, bool repeating,

@@ -18,8 +18,10 @@
 #include <QPointer>
 
 #include <chrono>
+#include <deque>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "platform/event_loop.h"
@@ -65,6 +67,7 @@ private:
     };
     struct Watch;
 
+    void RunPostedTasks();
     void KillTimerEntry(std::map<TimerId, TimerEntry>::iterator it);
     void OnNotifier(WatchId id);
     void ApplyWatchEvents(Watch& watch);
@@ -72,6 +75,12 @@ private:
     void Guarded(Callback&& callback);
 
     const std::chrono::steady_clock::time_point start_;
+    // Posted tasks wait here, under our own lock, so that what a worker thread
+    // hands over is visibly ordered for it and for the thread sanitizer; Qt's
+    // queue only carries one wake-up at a time.
+    std::mutex postedMutex_;
+    std::deque<Task> posted_;
+    bool wakeUpPending_ = false;
     TimerId nextTimerId_ = 1;
     std::map<TimerId, TimerEntry> timers_;
     std::map<int, TimerId> timerByQtId_;

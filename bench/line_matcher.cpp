@@ -7,12 +7,12 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "comm/data_packet.h"
 #include "comm/data_packet_manager.h"
+#include "module_lines.h"
 
 namespace {
 
@@ -22,25 +22,6 @@ using morvik::comm::TCmDataPacketManager;
 constexpr std::size_t kReadSize = 8192;  // what one read of the receive ring can bring
 constexpr std::size_t kStreamBytes = 16 << 20;
 constexpr int kRounds = 8;
-
-// Lines of 5 to 40 bytes in the style of the module's answers.
-std::string MakeStream() {
-    const std::vector<std::string> samples = {"OK", "ERROR", "003", "RX57 DECT Data Module V2.10", "WAIT",
-                                              "Replacement FP", "S190=005 S191=012", "0.0.0.0.0",
-                                              "Profile 1, Server FP", "255"};
-    std::mt19937 random(57);
-    std::string stream;
-    stream.reserve(kStreamBytes + 64);
-    while (stream.size() < kStreamBytes) {
-        std::string line = samples[random() % samples.size()];
-        const std::size_t length = 3 + random() % 36;  // 5..40 with CR LF
-        while (line.size() < length) line += static_cast<char>('A' + random() % 26);
-        line.resize(length);
-        stream += line;
-        stream += "\r\n";
-    }
-    return stream;
-}
 
 struct Tally {
     std::size_t lines = 0;
@@ -110,7 +91,7 @@ double MegabytesPerSecond(const std::string& stream, FeedFn feed) {
 }  // namespace
 
 int main() {
-    const std::string stream = MakeStream();
+    const std::string stream = morvik::bench::MakeModuleLines(kStreamBytes);
 
     Tally plain;
     PlainSplitter splitter([&plain](const std::string& line) {

@@ -201,6 +201,23 @@ TEST_F(ComPortTest, DtrIsAppliedAtOpenAndKeptWhenTheLineCannotMove) {
     EXPECT_TRUE(port.DTR());
 }
 
+TEST_F(ComPortTest, SwitchingFlowControlOnFillsThresholdsThatAreNotSet) {
+    port.SetInSize(1000);
+    port.SetRS485Mode(true);
+    port.SetHWFlowOptions({hwfRequireCTS});
+    EXPECT_EQ(port.BufferFull(), 900);
+    EXPECT_EQ(port.BufferResume(), 100);
+    EXPECT_FALSE(port.RS485Mode());
+    // Thresholds already set within the queue stay; one beyond it is refilled.
+    port.SetBufferFull(1200);
+    port.SetSWFlowOptions(swfBoth);
+    EXPECT_EQ(port.BufferFull(), 750);
+    EXPECT_EQ(port.BufferResume(), 100);
+    port.SetRS485Mode(true);
+    port.SetHWFlowOptions({hwfRequireDSR});
+    EXPECT_TRUE(port.RS485Mode());
+}
+
 TEST_F(ComPortTest, TheDeviceLayerCannotChangeWhileOpen) {
     port.SetOpen(true);
     port.SetDeviceLayer(dlWinsock);

@@ -67,18 +67,24 @@ Tfm_Morvik2::Tfm_Morvik2(ApplicationShell& shell, link::UserDialogs& dialogs)
     BuildMenus();
     BuildToolBar();
 
-    auto* central = new QWidget(this);
-    auto* column = new QVBoxLayout(central);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-    column->addWidget(BuildTopArea());
+    // The top area keeps the height of the device panel and the pages take the
+    // rest; the user may drag the border to see more of the monitor.
+    auto* central = new QSplitter(Qt::Vertical, this);
+    central->setChildrenCollapsible(false);
+    QWidget* topArea = BuildTopArea();
+    central->addWidget(topArea);
     PageControl = new QStackedWidget(central);
     PageControl->setObjectName("PageControl");
     // The page index is the view mode: 0 profile page, 1 subscription page.
     PageControl->addWidget(BuildProfilePage());
     PageControl->addWidget(BuildSubscriptionPage());
     PageControl->setCurrentWidget(tabSubscript);
-    column->addWidget(PageControl, 1);
+    central->addWidget(PageControl);
+    central->setStretchFactor(1, 1);
+    // The monitor's text keeps its designed height beside the added command line.
+    const int topHeight = std::max(kTopAreaHeight + monitorPane->commandLine->sizeHint().height(),
+                                   topArea->minimumSizeHint().height());
+    central->setSizes({topHeight, 547 - topHeight});
     setCentralWidget(central);
     StatusBar = new StatusPanels(shell_.link.model.statusBar, this);
     setStatusBar(StatusBar);
@@ -188,7 +194,6 @@ QWidget* Tfm_Morvik2::BuildTopArea() {
     splitter->addWidget(monitorPane);
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({kSplitterPosition, 568 - kSplitterPosition});
-    splitter->setMinimumHeight(kTopAreaHeight);
     return splitter;
 }
 
@@ -223,6 +228,7 @@ QWidget* Tfm_Morvik2::BuildDevicePanel() {
     grid->addWidget(new QLabel(tr("Comment:"), panel), 2, 0);
     grid->addWidget(edComment, 2, 1, 1, 2);
     grid->setColumnStretch(1, 1);
+    grid->setRowStretch(3, 1);
     return panel;
 }
 

@@ -84,8 +84,14 @@ QWidget* TdlgWinSocket::BuildListPage() {
     sgIPPort->setSelectionMode(QAbstractItemView::SingleSelection);
     sgIPPort->setEditTriggers(QAbstractItemView::NoEditTriggers);
     sgIPPort->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    sgIPPort->setColumnWidth(0, 94);
-    sgIPPort->setColumnWidth(1, 66);
+    // The designed widths, widened where the heading needs more: headings of
+    // the selected row's cells are drawn bold.
+    QFont boldHeading = sgIPPort->horizontalHeader()->font();
+    boldHeading.setBold(true);
+    const QFontMetrics headingFont(boldHeading);
+    const int headingPadding = 2 * headingFont.averageCharWidth() + 8;
+    sgIPPort->setColumnWidth(0, std::max(94, headingFont.horizontalAdvance(tr("Com / IP-Addr")) + headingPadding));
+    sgIPPort->setColumnWidth(1, std::max(66, headingFont.horizontalAdvance(tr("IP-Port")) + headingPadding));
     sgIPPort->horizontalHeader()->setStretchLastSection(true);
     sgIPPort->horizontalHeader()->setMinimumSectionSize(40);
     const int rowHeight = std::max(18, fontMetrics().height() + 4);

@@ -141,7 +141,7 @@ protected:
     virtual std::unique_ptr<TCmBaseDispatcher> CreateDispatcher();
     // Opens the device on the new dispatcher: 0 or the negative error.
     virtual int OpenDevice(TCmBaseDispatcher& dispatcher);
-    // The device layer chose itself: hook for layer-specific settings.
+    // The device layer changed: hook for layer-specific settings.
     virtual void LayerChanged() {}
     // Hooks around announcing an open and after a completed close.
     virtual void BeforeAnnounceOpen() {}

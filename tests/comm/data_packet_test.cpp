@@ -439,6 +439,27 @@ TEST(DataPacketDelivery, APacketIsOffDuringItsHandlerAndAutoEnableDecidesWhether
     EXPECT_EQ(m.strings, (std::vector<std::string>{"one", "stop", "two"}));
 }
 
+TEST(DataPacketTimeout, DropsTheCollectedBytesAndLeavesThePacketOffUnlessItRestarts) {
+    for (const bool restart : {false, true}) {
+        Matcher m([restart](TCmDataPacket& p) {
+            LinePacket(p);
+            p.SetRestartAfterTimeout(restart);
+        });
+        int timeouts = 0;
+        m.packet.OnTimeout = [&](TCmDataPacket& p) {
+            EXPECT_FALSE(p.Enabled());
+            ++timeouts;
+        };
+        Feed(m.manager, "half a li");
+        m.manager.TimeoutExpired();
+        EXPECT_EQ(timeouts, 1);
+        EXPECT_EQ(m.manager.PendingBytes(), 0u);
+        EXPECT_EQ(m.packet.Enabled(), restart);
+        Feed(m.manager, "OK\r\n");
+        EXPECT_EQ(m.strings, restart ? std::vector<std::string>{"OK"} : std::vector<std::string>{});
+    }
+}
+
 TEST(DataPacketLock, OnePacketCollectsAtATimeAndTheOthersSeeWhatRemains) {
     TCmDataPacketManager manager;
     TCmDataPacket dollar, hash;

@@ -326,23 +326,6 @@ TEST_F(WinsockPortTest, AReopenAskedForDuringADeferredCloseRunsWhenTheCloseCompl
     EXPECT_EQ(lines.back(), "after");
 }
 
-TEST_F(WinsockPortTest, ATimedOutLineIsDroppedAndTheNextLineStillComes) {
-    AttachLinePacket();
-    line.SetTimeOut(2);  // 110 ms
-    line.SetRestartAfterTimeout(true);
-    int timeouts = 0;
-    line.OnTimeout = [&](TCmDataPacket&) { ++timeouts; };
-    OpenAndConnect();
-    ASSERT_TRUE(peer.Send("half a li"));
-    ASSERT_TRUE(RunUntil([&] { return line.Manager()->PendingBytes() == 9; }));
-    ASSERT_TRUE(RunUntil([&] { return line.Manager()->PendingBytes() == 0; }));
-    EXPECT_GE(timeouts, 1);
-    EXPECT_TRUE(line.Enabled());
-    ASSERT_TRUE(peer.Send("OK\r\n"));
-    ASSERT_TRUE(RunUntil([&] { return !lines.empty(); }));
-    EXPECT_EQ(lines, (std::vector<std::string>{"OK"}));
-}
-
 TEST_F(WinsockPortTest, WithoutRestartATimedOutPacketStaysOff) {
     AttachLinePacket();
     line.SetTimeOut(2);

@@ -88,6 +88,11 @@ TEST_F(WinsockPortTest, ReceivedLinesReachTheLinePacketInOrder) {
     ASSERT_TRUE(peer.Send("\n"));
     ASSERT_TRUE(RunUntil([&] { return lines.size() == 5; }));
     EXPECT_EQ(lines.back(), "RX57");
+    // Longer than the receive ring: it comes through in pieces and out whole.
+    const std::string longLine(20000, 'L');
+    ASSERT_TRUE(peer.Send(longLine + "\r\n"));
+    ASSERT_TRUE(RunUntil([&] { return lines.size() == 6; }));
+    EXPECT_EQ(lines.back(), longLine);
 }
 
 TEST_F(WinsockPortTest, TheLinePacketStopsWithThePortAndStartsAfreshWhenItReopens) {

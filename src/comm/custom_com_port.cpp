@@ -13,10 +13,13 @@ namespace morvik::comm {
 
 namespace {
 
+// "Path not found": a device missing along its path counts as missing too.
+constexpr int kSerialPathNotFound = -3;
+
 // Device results of a serial open as the port reports them.
 int SerialOpenResult(int rc) {
     if (rc == platform::kSerialInUse) return kAlreadyOpen;
-    if (rc == platform::kSerialNotFound || rc == -3) return kBadId;
+    if (rc == platform::kSerialNotFound || rc == kSerialPathNotFound) return kBadId;
     return rc;
 }
 

@@ -104,7 +104,9 @@ public:
     // ---- open and close ----
     bool Open() const { return state_ == TPortState::psOpen; }
     // True: opens (raises on failure, the port staying closed); while a close
-    // is still completing the open runs when it has. False: closes; never raises.
+    // is still completing the open runs when it has. A packet whose settings
+    // cannot work raises its error after the open, the port staying open.
+    // False: closes; never raises.
     void SetOpen(bool on);
     TPortState PortState() const { return state_; }
 

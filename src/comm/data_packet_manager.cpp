@@ -23,10 +23,16 @@ void TCmDataPacketManager::Attach(TCmDataPacket& packet) {
     packet.manager_ = this;
     packet.state_ = TCmDataPacket::State::kIdle;
     packets_.push_back(&packet);
-    if (active_ && packet.enabled_ && !inEvent_) {
-        StartPacketAndScan(packet);
-        RunPendingScans();
+    if (!active_ || !packet.enabled_) return;
+    try {
+        packet.CheckConfiguration();
+    } catch (...) {
+        packet.enabled_ = false;  // as switching it on here would have failed
+        throw;
     }
+    if (inEvent_) return;  // it starts when the event ends
+    StartPacketAndScan(packet);
+    RunPendingScans();
 }
 
 void TCmDataPacketManager::Detach(TCmDataPacket& packet) {

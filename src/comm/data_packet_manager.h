@@ -55,6 +55,8 @@ public:
 
     TCmCustomComPort* Port() const { return port_; }
 
+    // An enabled packet joining an open port starts at once; one whose
+    // settings cannot work is switched off and its error raised.
     void Attach(TCmDataPacket& packet);
     void Detach(TCmDataPacket& packet);
     const std::vector<TCmDataPacket*>& Packets() const { return packets_; }

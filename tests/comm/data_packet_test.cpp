@@ -366,6 +366,17 @@ TEST(DataPacketEnable, AClosedPortTakesAnyConfigurationAndChecksItWhenItOpens) {
     EXPECT_EQ(lines, (std::vector<std::string>{"still works"}));
 }
 
+TEST(DataPacketEnable, AnEnabledPacketJoiningARunningManagerIsCheckedToo) {
+    TCmDataPacketManager manager;
+    manager.Activate(nullptr);
+    TCmDataPacket packet;
+    packet.SetStartCond(scAnyData);
+    packet.SetEnabled(true);  // no manager yet: nothing to check against
+    EXPECT_THROW(manager.Attach(packet), EPacketError);
+    EXPECT_FALSE(packet.Enabled());
+    EXPECT_EQ(packet.Manager(), &manager);
+}
+
 TEST(DataPacketSettings, ChangingTheEndStringRestartsAnEnabledPacketWithoutItsPendingBytes) {
     Matcher m(LinePacket);
     Feed(m.manager, "abc;de");

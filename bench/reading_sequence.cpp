@@ -10,11 +10,10 @@
 // subscription, 16 slots of seven register accesses: 124 exchanges) issued
 // through the command channel's operations in the reading sequence's order.
 //
-// The link reaches the socket through a minimal port seam of its own here
-// (connect, write, cut lines at CR LF), so both sides share one transport.
+// The link runs on the program's own port component and line packet; the
+// raw client is a blocking socket that reads lines itself.
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -33,6 +32,7 @@
 #include <thread>
 #include <vector>
 
+#include "link/com_port_link.h"
 #include "link/module_link.h"
 #include "platform/poll_loop.h"
 
@@ -120,71 +120,6 @@ void WriteAll(int fd, std::string_view text) {
     }
 }
 
-// The smallest port that carries the module's byte stream: a TCP client
-// socket watched by the loop, lines cut at CR LF.
-class SocketPort : public link::PortSeam {
-public:
-    SocketPort(platform::EventLoop& loop, int port) : loop_(loop), port_(port) {}
-    ~SocketPort() override { Close(); }
-
-    void Open() override {
-        if (fd_ >= 0) return;
-        fd_ = ConnectLoopback(port_);
-        fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) | O_NONBLOCK);
-        watch_ = loop_.WatchFd(fd_, platform::EventLoop::kReadable, [this](unsigned) { Receive(); });
-    }
-    void Close() override {
-        if (fd_ < 0) return;
-        loop_.UnwatchFd(watch_);
-        close(fd_);
-        fd_ = -1;
-        pending_.clear();
-    }
-    bool IsOpen() const override { return fd_ >= 0; }
-    void SetDtr(bool on) override { dtr_ = on; }
-    bool Dtr() const override { return dtr_; }
-    void WriteText(std::string_view text) override {
-        if (fd_ < 0) throw link::PortError(-2007, "device not open");
-        ++writes_;
-        WriteAll(fd_, text);
-    }
-    void FlushInput() override { pending_.clear(); }
-    void FlushOutput() override {}
-    void SetDeviceLayer(link::DeviceLayer) override {}
-    link::DeviceLayer GetDeviceLayer() const override { return link::DeviceLayer::kTcp; }
-    void SetComNumber(int) override {}
-    int ComNumber() const override { return 0; }
-    void SetBaud(int) override {}
-    int Baud() const override { return 19200; }
-    void SetWsAddress(const std::string&) override {}
-    std::string WsAddress() const override { return "127.0.0.1"; }
-    void SetWsPort(const std::string&) override {}
-    std::string WsPort() const override { return std::to_string(port_); }
-
-    int Writes() const { return writes_; }
-
-private:
-    void Receive() {
-        char buffer[4096];
-        const ssize_t got = recv(fd_, buffer, sizeof buffer, 0);
-        if (got <= 0) return;
-        pending_.append(buffer, static_cast<std::size_t>(got));
-        for (std::size_t end; (end = pending_.find("\r\n")) != std::string::npos;) {
-            const std::string line = pending_.substr(0, end);
-            pending_.erase(0, end + 2);
-            EmitLine(line);
-        }
-    }
-
-    platform::EventLoop& loop_;
-    int port_;
-    int fd_ = -1;
-    platform::EventLoop::WatchId watch_ = 0;
-    bool dtr_ = true;
-    std::string pending_;
-    int writes_ = 0;
-};
-
 struct NoDialogs : link::UserDialogs {
     void ShowError(const std::string& text) override { std::fprintf(stderr, "error: %s\n", text.c_str()); }
 };
@@ -214,11 +149,26 @@ struct LinkFigures {
 
 LinkFigures RunLink(int simPort, const std::vector<std::string>& commands) {
     platform::PollLoop loop;
-    SocketPort port(loop, simPort);
+    link::ComPortLink port(loop);
     NoDialogs dialogs;
     link::ModuleLink link(loop, port, dialogs, "/tmp/");
-    link.model.statusBar.SetText(link::kConnectionPanel, link::kConnectText);
-    port.Open();
+    // The connection events as the program's connection control takes them.
+    port.SetOnConnect([&] {
+        link.model.statusBar.SetText(link::kConnectionPanel, link::kConnectText);
+        link.machine.SetLinkState(link::LinkState::kSearch);
+    });
+    port.SetOnDisconnect([&] {
+        link.model.statusBar.SetText(link::kConnectionPanel, link::kDisconnectText);
+        link.machine.SetLinkState(link::LinkState::kOffline);
+    });
+    port.SetDeviceLayer(link::DeviceLayer::kTcp);
+    port.SetWsAddress("127.0.0.1");
+    port.SetWsPort(std::to_string(simPort));
+    const auto commandsSent = [&] {
+        const std::vector<std::string>& lines = link.model.monitor.Lines();
+        return static_cast<int>(std::count_if(lines.begin(), lines.end(),
+                                              [](const std::string& line) { return line.front() == '<'; }));
+    };
 
     LinkFigures figures;
     Clock::time_point okArrived;
@@ -226,14 +176,16 @@ LinkFigures RunLink(int simPort, const std::vector<std::string>& commands) {
     link.model.statusBar.panels[link::kLinkStatePanel].Subscribe([&](const std::string& text) {
         if (text != " AT-Mode") return;
         okArrived = Clock::now();
-        writesAtOk = port.Writes();
+        writesAtOk = commandsSent();
     });
-    link.machine.miResetClick();
+    link.machine.SetLinkState(link::LinkState::kSearch);
+    port.Open();
+    link.machine.StartDelay(100, link::kSearchStepDelay);
     if (!loop.RunUntil([&] { return link.fields.connectTimeout.IsActive(); }, 20000)) {
         throw std::runtime_error("the link did not read the module");
     }
     figures.sequenceMicros = MicrosSince(okArrived);
-    figures.sequenceExchanges = port.Writes() - writesAtOk;
+    figures.sequenceExchanges = commandsSent() - writesAtOk;
 
     const Clock::time_point start = Clock::now();
     for (const std::string& command : commands) {

@@ -1,6 +1,37 @@
+// Morvik II: configures RX57 DECT radio data modules over a serial port or TCP.
+
 #include <QApplication>
 
+#include "app/application_shell.h"
+#include "app/main_window.h"
+#include "app/progress_window.h"
+#include "app/qt_dialogs.h"
+#include "app/qt_event_loop.h"
+#include "comm/com_select_form.h"
+#include "link/com_port_link.h"
+#include "platform/program_folder.h"
+
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    return 0;
+    using namespace morvik;
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Morvik II"));
+
+    app::QtEventLoop loop;
+    app::QtUserDialogs dialogs;
+    loop.SetErrorReport([&dialogs](const std::string& text) { dialogs.ShowError(text); });
+    link::ComPortLink port(loop);
+    comm::ComSelectChooser chooser;
+    port.Port().SetPortChooser(&chooser);
+    app::QtPortDialog portDialog;
+    app::ApplicationShell shell(loop, port, dialogs, portDialog, platform::ProgramFolder(),
+                                [&port](const auto& entries) { return port.Port().SerialDevices().BindEntries(entries); });
+
+    // Creating the window runs its start sequence: the port dialog comes first.
+    app::Tfm_Morvik2 window(shell, dialogs);
+    dialogs.SetOwner(&window);
+    portDialog.SetOwner(&window);
+    app::Tfm_Progress progress(&window, shell.link.model.progress,
+                               [&shell] { shell.link.machine.CancelOperation(); });
+    window.show();
+    return QApplication::exec();
 }

@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTableWidget>
@@ -203,6 +204,7 @@ QWidget* Tfm_Morvik2::BuildDevicePanel() {
     panel->setMinimumWidth(353);
     edIPUI = new QLineEdit(panel);
     edIPUI->setReadOnly(true);
+    edIPUI->setFocusPolicy(Qt::ClickFocus);  // shown, copied from, never typed into
     QPalette grey = edIPUI->palette();
     grey.setColor(QPalette::Base, palette().color(QPalette::Window));
     edIPUI->setPalette(grey);
@@ -267,8 +269,8 @@ QWidget* Tfm_Morvik2::BuildProfilePage() {
     grid->setHorizontalSpacing(16);
     auto valueLabel = [identity] {
         auto* label = new QLabel(identity);
+        // Long answers are cut off at the label's edge, not wrapped.
         label->setMinimumWidth(100);
-        label->setMaximumWidth(160);
         return label;
     };
     lbHardware = valueLabel();
@@ -303,9 +305,13 @@ QWidget* Tfm_Morvik2::BuildProfilePage() {
     popup->addAction(tr("Save ..."));
     AttachPopup(ProfileList, popup);
 
+    // The list keeps its two designed columns; room beyond them goes to the
+    // identity panel, so that long identity answers can be read in full.
+    const int listWidth = 130 + 110 + ProfileList->verticalScrollBar()->sizeHint().width() + 2 * ProfileList->frameWidth();
+    ProfileList->setFixedWidth(listWidth);
     auto* layout = new QHBoxLayout(tabProfile);
-    layout->addWidget(identity);
-    layout->addWidget(ProfileList, 1);
+    layout->addWidget(identity, 1);
+    layout->addWidget(ProfileList);
     return tabProfile;
 }
 

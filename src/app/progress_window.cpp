@@ -11,8 +11,8 @@ namespace morvik::app {
 
 Tfm_Progress::Tfm_Progress(QWidget* mainWindow, link::Progress& progress,
                            std::function<void()> onCancel)
-    : QDialog(mainWindow, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
-                              Qt::WindowCloseButtonHint),
+    : QDialog(mainWindow, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
+                              Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       progress_(progress),
       onCancel_(std::move(onCancel)) {
     setObjectName("fmProgress");
@@ -30,7 +30,7 @@ Tfm_Progress::Tfm_Progress(QWidget* mainWindow, link::Progress& progress,
     layout->setContentsMargins(8, 8, 8, 8);
     layout->addWidget(Bar);
     layout->addWidget(bnCancel, 0, Qt::AlignHCenter);
-    resize(std::max(254, sizeHint().width()), std::max(82, sizeHint().height()));
+    setFixedSize(std::max(254, sizeHint().width()), std::max(82, sizeHint().height()));
 
     QPointer<Tfm_Progress> self(this);
     progress_.state.Subscribe([self](const link::ProgressState& state) {

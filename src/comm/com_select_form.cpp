@@ -13,7 +13,8 @@ TComSelectForm::TComSelectForm(const std::vector<platform::PresentPort>& ports, 
     : QDialog(owner) {
     setObjectName("ComSelectForm");
     setWindowTitle(tr("Select Port"));
-    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+    // A fixed dialog border: a caption with its close button and nothing else.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
     auto* frame = new QGroupBox(this);
     auto* message = new QVBoxLayout(frame);

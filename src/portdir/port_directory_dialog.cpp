@@ -36,7 +36,8 @@ TdlgWinSocket::TdlgWinSocket(QWidget* owner, const std::string& currentPortText,
                              const std::string& folder)
     : QDialog(owner), directory_(currentPortText, folder) {
     setWindowTitle(tr("Communication Port"));
-    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+    // A fixed dialog border: a caption with its close button and nothing else.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
     pages_ = new QStackedWidget(this);
     pages_->addWidget(BuildListPage());
@@ -61,7 +62,8 @@ TdlgWinSocket::TdlgWinSocket(QWidget* owner, const std::string& currentPortText,
 
     RefreshGrid();
     ShowListPage();
-    resize(std::max(472, sizeHint().width()), std::max(273, sizeHint().height()));
+    // A fixed dialog border: the designed size, or what the fonts need.
+    setFixedSize(std::max(472, sizeHint().width()), std::max(273, sizeHint().height()));
     if (!directory_.LoadError().empty()) {
         // Shown once the dialog is up; the file is left untouched at close.
         QMetaObject::invokeMethod(

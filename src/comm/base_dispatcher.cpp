@@ -237,7 +237,7 @@ int TCmBaseDispatcher::Receive() {
         if (ring_.Full() || DeviceInputCount() <= 0) return 0;
         // At most two reads: up to the end of the block, then from its start up to the read position.
         for (int part = 0; part < 2 && !ring_.Full(); ++part) {
-            const auto span = ring_.FreeSpan();
+            const auto span = ring_.FreeRun();
             const int got = ReadDevice(span.data(), static_cast<int>(span.size()));
             if (got < 0) {
                 failed = true;
@@ -259,27 +259,26 @@ bool TCmBaseDispatcher::ReceiveRingFull() const {
 
 int TCmBaseDispatcher::ReadBlock(void* destination, int count) {
     if (count <= 0) return 0;
+    const std::span target(static_cast<std::uint8_t*>(destination), static_cast<std::size_t>(count));
     std::lock_guard lock(receiveLock_);
     if (dataDelivery_) {
         if (flushedInDelivery_) return kBufferIsEmpty;
-        const auto unread = ring_.Unread() - static_cast<std::size_t>(handlerTaken_);
+        const auto unread = ring_.Count() - static_cast<std::size_t>(handlerTaken_);
         if (static_cast<std::size_t>(count) > unread) return kBufferIsEmpty;
-        ring_.CopyOut(ring_.ReadMark() + static_cast<std::size_t>(handlerTaken_),
-                      static_cast<std::uint8_t*>(destination), static_cast<std::size_t>(count));
+        ring_.CopyOut(ring_.ReadMark() + static_cast<std::size_t>(handlerTaken_), target);
         handlerTaken_ += count;
         return count;
     }
-    if (static_cast<std::size_t>(count) > ring_.Unread()) return kBufferIsEmpty;
-    ring_.CopyOut(ring_.ReadMark(), static_cast<std::uint8_t*>(destination), static_cast<std::size_t>(count));
-    ring_.Consume(static_cast<std::size_t>(count));
+    if (static_cast<std::size_t>(count) > ring_.Count()) return kBufferIsEmpty;
+    ring_.Take(target);
     return count;
 }
 
 int TCmBaseDispatcher::InputCount() const {
     std::lock_guard lock(receiveLock_);
-    if (!dataDelivery_) return static_cast<int>(ring_.Unread());
+    if (!dataDelivery_) return static_cast<int>(ring_.Count());
     if (flushedInDelivery_) return 0;
-    return static_cast<int>(ring_.Unread()) - handlerTaken_;
+    return static_cast<int>(ring_.Count()) - handlerTaken_;
 }
 
 void TCmBaseDispatcher::FlushInput() {
@@ -289,7 +288,7 @@ void TCmBaseDispatcher::FlushInput() {
     if (dataDelivery_) {
         flushedInDelivery_ = true;  // the delivery consumes everything when it ends
     } else {
-        ring_.ConsumeTo(ring_.WriteMark());
+        ring_.Clear();
     }
     lastExamined_ = lastNotified_ = ring_.WriteMark();
     triggers_.ResetDataMatches();
@@ -393,7 +392,7 @@ bool TCmBaseDispatcher::Deliver(const TriggerEvent& event) {
             if (d == nullptr) return;
             std::lock_guard lock(d->receiveLock_);
             if (d->flushedInDelivery_) {
-                d->ring_.ConsumeTo(d->ring_.WriteMark());
+                d->ring_.Clear();
             } else {
                 d->ring_.Consume(static_cast<std::size_t>(d->mostTaken_));
             }
@@ -445,10 +444,10 @@ bool TCmBaseDispatcher::DeliverDataPass() {
     {
         std::lock_guard triggerLock(triggerLock_);
         std::lock_guard lock(receiveLock_);
-        const ReceiveRing::Mark end = ring_.WriteMark();
+        const ByteRing::Mark end = ring_.WriteMark();
         lastExamined_ = std::max(lastExamined_, ring_.ReadMark());
         if (triggers_.HasDataTriggers()) {
-            for (ReceiveRing::Mark at = lastExamined_; at < end && hits.empty(); ++at) {
+            for (ByteRing::Mark at = lastExamined_; at < end && hits.empty(); ++at) {
                 hits = triggers_.FeedData(ring_.At(at));
                 lastExamined_ = at + 1;
             }
@@ -457,7 +456,7 @@ bool TCmBaseDispatcher::DeliverDataPass() {
         }
         // With a match the data up to its last byte are reported first; without
         // one everything unread, but only when more arrived since the last report.
-        const ReceiveRing::Mark reportTo = hits.empty() ? end : lastExamined_;
+        const ByteRing::Mark reportTo = hits.empty() ? end : lastExamined_;
         const auto unread = static_cast<int>(reportTo - ring_.ReadMark());
         if (lengthThreshold_ > 0 && reportTo != lastNotified_ && unread >= lengthThreshold_) {
             available = unread;

@@ -18,6 +18,7 @@
 // messages, and the line packet is an event handler.
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -26,7 +27,7 @@
 #include <thread>
 #include <vector>
 
-#include "comm/receive_ring.h"
+#include "comm/byte_ring.h"
 #include "comm/ticks.h"
 #include "comm/trigger_table.h"
 #include "platform/serial_device.h"
@@ -87,6 +88,7 @@ int CharacterTimesMs(const platform::SerialLine& line);
 class TCmBaseDispatcher {
 public:
     static constexpr int kLengthTriggerHandle = 1;
+    static constexpr std::size_t kReceiveRingSize = 8192;
 
     TCmBaseDispatcher(const TCmBaseDispatcher&) = delete;
     TCmBaseDispatcher& operator=(const TCmBaseDispatcher&) = delete;
@@ -254,10 +256,10 @@ private:
     std::uint8_t modemDelta_ = 0;
     std::uint32_t lineErrors_ = 0;
 
-    // Under receiveLock_.
-    ReceiveRing ring_;
-    ReceiveRing::Mark lastExamined_ = 0;  // data triggers have seen the bytes before this
-    ReceiveRing::Mark lastNotified_ = 0;  // write mark at the last data-available delivery
+    // Under receiveLock_. The ring's block is allocated once, here, and never again.
+    ByteRing ring_{kReceiveRingSize};
+    ByteRing::Mark lastExamined_ = 0;  // data triggers have seen the bytes before this
+    ByteRing::Mark lastNotified_ = 0;  // write mark at the last data-available delivery
     bool dataDelivery_ = false;
     int handlerTaken_ = 0;  // what the current handler of a data delivery read
     int mostTaken_ = 0;     // the most any handler of this data delivery read

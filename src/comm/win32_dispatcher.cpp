@@ -69,10 +69,10 @@ void TCmWin32Dispatcher::PurgeDeviceInput() { device_.PurgeInput(); }
 
 int TCmWin32Dispatcher::OutputFreeLocked() { return static_cast<int>(output_.Free()); }
 
-int TCmWin32Dispatcher::OutputCountLocked() { return static_cast<int>(output_.Pending()); }
+int TCmWin32Dispatcher::OutputCountLocked() { return static_cast<int>(output_.Count()); }
 
 int TCmWin32Dispatcher::PutOutputLocked(const std::uint8_t* data, int count) {
-    const auto taken = output_.Put(data, static_cast<std::size_t>(count));
+    const auto taken = output_.Put({data, static_cast<std::size_t>(count)});
     outputRequest_.Set();
     return static_cast<int>(taken);
 }
@@ -91,7 +91,7 @@ bool TCmWin32Dispatcher::WritePending() {
         std::lock_guard lock(outputLock_);
         // Each write is non-blocking, so the lock is held only for a system call.
         while (true) {
-            const auto chunk = output_.NextChunk();
+            const auto chunk = output_.FilledRun();
             if (chunk.empty()) {
                 drained = true;
                 break;
@@ -101,10 +101,10 @@ bool TCmWin32Dispatcher::WritePending() {
             if (written < 0) {
                 // A device that refuses a write (hung up) will not take it later either.
                 failed = true;
-                output_.MarkSent(chunk.size());
+                output_.Consume(chunk.size());
                 continue;
             }
-            output_.MarkSent(static_cast<std::size_t>(written));
+            output_.Consume(static_cast<std::size_t>(written));
         }
     }
     if (failed) NoteLineErrors(kLineDeviceError);

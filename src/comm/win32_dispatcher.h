@@ -17,7 +17,7 @@
 
 #include "comm/auto_reset_event.h"
 #include "comm/base_dispatcher.h"
-#include "comm/output_queue.h"
+#include "comm/byte_ring.h"
 #include "platform/serial_device.h"
 
 namespace morvik::comm {
@@ -61,7 +61,7 @@ private:
     void JoinServingLoop(std::thread& thread, const std::atomic<bool>& ended);
 
     platform::SerialDevice device_;
-    OutputQueue output_;  // under outputLock_
+    ByteRing output_;  // the output queue, under outputLock_
 
     std::atomic<bool> kill_{false};
     std::atomic<int> running_{0};

@@ -10,7 +10,7 @@
 #include <span>
 
 #include "comm/cm_socket.h"
-#include "comm/ws_ring.h"
+#include "comm/byte_ring.h"
 #include "platform/event_loop.h"
 #include "platform/socket.h"
 
@@ -90,8 +90,8 @@ private:
     TCmSocket& notifications_;
     platform::EventLoop& loop_;
     WsConnectionOwner& owner_;
-    WsRing input_;
-    WsRing output_;
+    ByteRing input_;
+    ByteRing output_;
     platform::Socket socket_;
     // Declared after the socket: stops watching before the socket closes.
     std::unique_ptr<SocketNotifier> notifier_;

@@ -11,7 +11,7 @@
 #include "comm/base_dispatcher.h"
 #include "comm/dispatcher_registry.h"
 #include "comm/error_codes.h"
-#include "comm/output_queue.h"
+#include "comm/byte_ring.h"
 #include "platform/virtual_loop.h"
 
 namespace morvik::comm {
@@ -33,16 +33,16 @@ public:
     std::string Drain() {
         std::lock_guard lock(outputLock_);
         std::string sent;
-        for (auto chunk = queue.NextChunk(); !chunk.empty(); chunk = queue.NextChunk()) {
+        for (auto chunk = queue.FilledRun(); !chunk.empty(); chunk = queue.FilledRun()) {
             sent.append(chunk.begin(), chunk.end());
-            queue.MarkSent(chunk.size());
+            queue.Consume(chunk.size());
         }
         return sent;
     }
     using TCmBaseDispatcher::RunAsDelivery;
 
     std::string deviceInput;
-    OutputQueue queue;
+    ByteRing queue;
     bool refuseOutput = false;
     int lineFailure = 0;
     std::vector<platform::SerialLine> programmed;
@@ -69,9 +69,9 @@ protected:
     }
     void PurgeDeviceInput() override { deviceInput.clear(); }
     int OutputFreeLocked() override { return static_cast<int>(queue.Free()); }
-    int OutputCountLocked() override { return static_cast<int>(queue.Pending()); }
+    int OutputCountLocked() override { return static_cast<int>(queue.Count()); }
     int PutOutputLocked(const std::uint8_t* data, int count) override {
-        return refuseOutput ? 0 : static_cast<int>(queue.Put(data, static_cast<std::size_t>(count)));
+        return refuseOutput ? 0 : static_cast<int>(queue.Put({data, static_cast<std::size_t>(count)}));
     }
     void DiscardOutputLocked() override { queue.Clear(); }
     int StartDispatch() override { return 0; }

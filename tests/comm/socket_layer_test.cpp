@@ -8,7 +8,6 @@
 
 #include "comm/device_socket.h"
 #include "comm/ws_connection.h"
-#include "comm/ws_ring.h"
 #include "platform/poll_loop.h"
 #include "platform/socket_error.h"
 #include "support/tcp_peer.h"
@@ -86,24 +85,6 @@ protected:
     test::TcpPeer peer;
     TWsConnection* connection = nullptr;
 };
-
-TEST(WsRingTest, WrapsAroundAndKeepsOrderUpToItsSize) {
-    WsRing ring(8);
-    std::uint8_t out[8];
-    EXPECT_EQ(ring.Put(Bytes("abcdef")), 6u);
-    EXPECT_EQ(ring.Take(std::span(out, 4)), 4u);
-    EXPECT_EQ(ring.Put(Bytes("ghijklmn")), 6u);  // 2 left over + 6 = full
-    EXPECT_TRUE(ring.Full());
-    EXPECT_EQ(ring.Put(Bytes("x")), 0u);
-    EXPECT_EQ(ring.FreeRun().size(), 0u);
-    EXPECT_EQ(ring.Take(out), 8u);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(out), 8), "efghijkl");
-    EXPECT_TRUE(ring.Empty());
-
-    WsRing none(0);
-    EXPECT_EQ(none.Put(Bytes("a")), 0u);
-    EXPECT_EQ(none.Take(out), 0u);
-}
 
 TEST_F(SocketLayerTest, ConnectsAndCarriesBytesBothWays) {
     ConnectToPeer();

@@ -8,6 +8,7 @@
 #include "app/qt_dialogs.h"
 #include "app/qt_event_loop.h"
 #include "comm/com_select_form.h"
+#include "comm/exception_display.h"
 #include "link/com_port_link.h"
 #include "platform/program_folder.h"
 
@@ -19,6 +20,15 @@ int main(int argc, char** argv) {
     app::QtEventLoop loop;
     app::QtUserDialogs dialogs;
     loop.SetErrorReport([&dialogs](const std::string& text) { dialogs.ShowError(text); });
+    // An error a line handler raised inside the port's delivery (possibly on a
+    // serial dispatcher thread) is raised again on the loop thread, where the
+    // loop shows it like any other escaping error.
+    comm::SetExceptionDisplay([&loop](const std::exception_ptr& error) {
+        loop.Post([error] { std::rethrow_exception(error); });
+    });
+    struct ExceptionDisplayReset {
+        ~ExceptionDisplayReset() { comm::SetExceptionDisplay({}); }
+    } resetBeforeTheLoopGoes;
     link::ComPortLink port(loop);
     comm::ComSelectChooser chooser;
     port.Port().SetPortChooser(&chooser);

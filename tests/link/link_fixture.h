@@ -55,7 +55,7 @@ protected:
     const std::string& Panel(StatusPanel panel) const { return link.model.statusBar.Text(panel); }
 
     platform::VirtualLoop loop;
-    test_support::SimPort port{loop};
+    test::SimPort port{loop};
     RecordingDialogs dialogs;
     ModuleLink link{loop, port, dialogs, "/nowhere/"};
 };

@@ -12,9 +12,9 @@ namespace morvik::link {
 
 // The simulated module behind the in-process port: opening the port with DTR
 // high, or raising DTR, resets it, as the DTR pulse does on a real line.
-class SimModuleEnd : public test_support::ModuleEnd {
+class SimModuleEnd : public test::ModuleEnd {
 public:
-    SimModuleEnd(platform::EventLoop& loop, test_support::SimPort& port, sim::ModuleConfig config)
+    SimModuleEnd(platform::EventLoop& loop, test::SimPort& port, sim::ModuleConfig config)
         : module(loop, std::move(config)), port_(port) {
         module.SetOutput([this](std::string_view bytes) { port_.BytesFromModule(bytes); });
         port_.Attach(this);
@@ -33,7 +33,7 @@ public:
     sim::Rx57Module module;
 
 private:
-    test_support::SimPort& port_;
+    test::SimPort& port_;
 };
 
 class SimLinkFixture : public LinkFixture {

@@ -17,7 +17,7 @@
 namespace morvik::platform {
 namespace {
 
-using testing_support::TempDir;
+using test::TempDir;
 using Names = std::vector<std::string>;
 
 class IniFileTest : public testing::Test {

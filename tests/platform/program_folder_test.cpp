@@ -11,7 +11,7 @@
 namespace morvik::platform {
 namespace {
 
-using testing_support::TempDir;
+using test::TempDir;
 namespace fs = std::filesystem;
 
 // A folder the program cannot write to, whoever runs the test (root included).

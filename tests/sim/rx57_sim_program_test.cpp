@@ -21,8 +21,6 @@
 namespace morvik::test {
 namespace {
 
-using testing_support::TempDir;
-
 // One end of a byte stream: what was received so far, and bounded waits for more.
 class StreamEnd {
 public:

@@ -14,7 +14,7 @@
 namespace morvik::sim {
 namespace {
 
-using testing_support::TempDir;
+using test::TempDir;
 
 TEST(SimSettings, AFileSetsEveryPartOfTheModule) {
     TempDir dir;

@@ -4,7 +4,7 @@
 
 #include "link/monitor.h"
 
-namespace morvik::test_support {
+namespace morvik::test {
 
 SimPort::SimPort(platform::EventLoop& loop) : loop_(loop) {}
 
@@ -110,4 +110,4 @@ void SimPort::DeliverLines(std::vector<std::string> lines) {
     });
 }
 
-}  // namespace morvik::test_support
+}  // namespace morvik::test

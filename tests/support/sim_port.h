@@ -16,7 +16,7 @@
 #include "link/port_seam.h"
 #include "platform/event_loop.h"
 
-namespace morvik::test_support {
+namespace morvik::test {
 
 // The far end of the simulated line.
 class ModuleEnd {
@@ -90,4 +90,9 @@ private:
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
-}  // namespace morvik::test_support
+}  // namespace morvik::test
+
+namespace morvik {
+// The name some tests still use.
+namespace test_support = test;
+}  // namespace morvik

@@ -9,7 +9,7 @@
 #include <system_error>
 #include <vector>
 
-namespace morvik::testing_support {
+namespace morvik::test {
 
 TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "morvik-test-XXXXXX").string();
@@ -41,4 +41,4 @@ std::string TempDir::Read(const std::string& name) const {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-}  // namespace morvik::testing_support
+}  // namespace morvik::test

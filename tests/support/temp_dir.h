@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace morvik::testing_support {
+namespace morvik::test {
 
 class TempDir {
 public:
@@ -26,4 +26,9 @@ private:
     std::string path_;
 };
 
-}  // namespace morvik::testing_support
+}  // namespace morvik::test
+
+namespace morvik {
+// The name some tests still use.
+namespace testing_support = test;
+}  // namespace morvik

@@ -54,10 +54,7 @@ struct Result {
 template <typename Writer>
 Result Measure(platform::PollLoop& loop, comm::TCmWinsockPort& port, std::size_t expected, Writer writer) {
     comm::TCmDataPacket line;
-    line.SetStartCond(comm::scAnyData);
-    line.SetEndCond({comm::ecString});
-    line.SetEndString("\r\n");
-    line.SetIncludeStrings(false);
+    comm::ConfigureLinePacket(line);
     line.SetComPort(&port);
     Result result;
     result.expected = expected;

@@ -104,10 +104,7 @@ int main() {
     Tally matched;
     TCmDataPacketManager manager;
     TCmDataPacket line;
-    line.SetStartCond(morvik::comm::scAnyData);
-    line.SetEndCond({morvik::comm::ecString});
-    line.SetEndString("\r\n");
-    line.SetIncludeStrings(false);
+    morvik::comm::ConfigureLinePacket(line);
     line.OnStringPacket = [&matched](TCmDataPacket&, const std::string& text) {
         ++matched.lines;
         matched.bytes += text.size();

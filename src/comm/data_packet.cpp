@@ -229,4 +229,11 @@ std::size_t TCmDataPacket::PayloadSize() const {
     return stop > start ? stop - start : 0;
 }
 
+void ConfigureLinePacket(TCmDataPacket& packet) {
+    packet.SetStartCond(scAnyData);
+    packet.SetEndCond({ecString});
+    packet.SetEndString("\r\n");
+    packet.SetIncludeStrings(false);
+}
+
 }  // namespace morvik::comm

@@ -148,4 +148,8 @@ private:
     MatchString preparedEnd_;
 };
 
+// Makes packet the program's line packet: every received byte joins the
+// current line, which ends at the first CR LF; the text goes without it.
+void ConfigureLinePacket(TCmDataPacket& packet);
+
 }  // namespace morvik::comm

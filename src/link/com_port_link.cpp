@@ -29,10 +29,7 @@ ComPortLink::ComPortLink(platform::EventLoop& loop) : port_(loop) {
     port_.OnWsError = [this](comm::TCmCustomWinsockPort&, std::int32_t code) { EmitError(code); };
 
     // Every received line, without its CR LF, as long as the port is open.
-    line_.SetStartCond(comm::scAnyData);
-    line_.SetEndCond({comm::ecString});
-    line_.SetEndString("\r\n");
-    line_.SetIncludeStrings(false);
+    comm::ConfigureLinePacket(line_);
     // A line that never ends within the time-out is dropped, and the lines
     // after it still come: the link needs every line while the port is open.
     line_.SetRestartAfterTimeout(true);

@@ -54,10 +54,7 @@ protected:
     }
 
     void AttachLinePacket() {
-        line.SetStartCond(scAnyData);
-        line.SetEndCond({ecString});
-        line.SetEndString("\r\n");
-        line.SetIncludeStrings(false);
+        ConfigureLinePacket(line);
         line.SetComPort(&port);
         line.OnStringPacket = [this](TCmDataPacket&, const std::string& text) {
             onLoopThread.push_back(loop.IsLoopThread());

@@ -56,13 +56,6 @@ struct Matcher {
     }
 };
 
-void LinePacket(TCmDataPacket& p) {
-    p.SetStartCond(scAnyData);
-    p.SetEndCond({ecString});
-    p.SetEndString("\r\n");
-    p.SetIncludeStrings(false);
-}
-
 // Feeds input in every chunking to a fresh matcher and expects the same packets each time.
 void ExpectInEveryChunking(const std::function<void(TCmDataPacket&)>& configure, const std::string& input,
                            const std::vector<std::string>& expected) {
@@ -74,21 +67,21 @@ void ExpectInEveryChunking(const std::function<void(TCmDataPacket&)>& configure,
 }
 
 TEST(DataPacketLines, CutsLinesAtCrLfWithoutTheLineEnd) {
-    ExpectInEveryChunking(LinePacket, "OK\r\n", {"OK"});
-    ExpectInEveryChunking(LinePacket, "\r\n", {""});
-    ExpectInEveryChunking(LinePacket, "A\r\nB\r\n", {"A", "B"});
-    ExpectInEveryChunking(LinePacket, "\r\n\r\nRX57\r\n", {"", "", "RX57"});
+    ExpectInEveryChunking(ConfigureLinePacket, "OK\r\n", {"OK"});
+    ExpectInEveryChunking(ConfigureLinePacket, "\r\n", {""});
+    ExpectInEveryChunking(ConfigureLinePacket, "A\r\nB\r\n", {"A", "B"});
+    ExpectInEveryChunking(ConfigureLinePacket, "\r\n\r\nRX57\r\n", {"", "", "RX57"});
 }
 
 TEST(DataPacketLines, LoneCrAndLfAreData) {
-    ExpectInEveryChunking(LinePacket, "X\r\r\n", {"X\r"});
-    ExpectInEveryChunking(LinePacket, "\r\r\r\n", {"\r\r"});
-    ExpectInEveryChunking(LinePacket, "a\nb\r\n", {"a\nb"});
-    ExpectInEveryChunking(LinePacket, "a\n\r\r\nb\r", {"a\n\r"});
+    ExpectInEveryChunking(ConfigureLinePacket, "X\r\r\n", {"X\r"});
+    ExpectInEveryChunking(ConfigureLinePacket, "\r\r\r\n", {"\r\r"});
+    ExpectInEveryChunking(ConfigureLinePacket, "a\nb\r\n", {"a\nb"});
+    ExpectInEveryChunking(ConfigureLinePacket, "a\n\r\r\nb\r", {"a\n\r"});
 }
 
 TEST(DataPacketLines, KeepsAnUnfinishedLineForTheNextRead) {
-    Matcher m(LinePacket);
+    Matcher m(ConfigureLinePacket);
     Feed(m.manager, "AT\r\nATI");
     EXPECT_EQ(m.strings, (std::vector<std::string>{"AT"}));
     EXPECT_EQ(m.manager.PendingBytes(), 3u);
@@ -105,7 +98,7 @@ TEST(DataPacketLines, ManyLinesInOneReadComeOutInOrder) {
         expected.push_back("line " + std::to_string(i));
         input += expected.back() + "\r\n";
     }
-    Matcher m(LinePacket);
+    Matcher m(ConfigureLinePacket);
     Feed(m.manager, input);
     EXPECT_EQ(m.strings, expected);
 }
@@ -114,13 +107,13 @@ TEST(DataPacketLines, ALineLongerThanTheRingIsDeliveredWhole) {
     std::string longLine(20000, 'x');
     for (std::size_t i = 0; i < longLine.size(); i += 7) longLine[i] = static_cast<char>('a' + i % 26);
     const std::string input = longLine + "\r\nOK\r\n";
-    Matcher m(LinePacket);
+    Matcher m(ConfigureLinePacket);
     for (std::size_t at = 0; at < input.size(); at += 8192) Feed(m.manager, input.substr(at, 8192));
     EXPECT_EQ(m.strings, (std::vector<std::string>{longLine, "OK"}));
 }
 
 TEST(DataPacketLines, AnEndlessLineIsDroppedPastTheLimitAndCollectingStartsAfresh) {
-    Matcher m(LinePacket);
+    Matcher m(ConfigureLinePacket);
     const std::string chunk(8192, 'z');
     std::size_t fed = 0;
     while (fed <= TCmDataPacketManager::kPendingLimit + chunk.size()) {
@@ -137,7 +130,7 @@ TEST(DataPacketLines, AnEndlessLineIsDroppedPastTheLimitAndCollectingStartsAfres
 }
 
 TEST(DataPacketLines, ALineCompletedByTheReadThatCrossesTheLimitIsStillDelivered) {
-    Matcher m(LinePacket);
+    Matcher m(ConfigureLinePacket);
     const std::string almost(TCmDataPacketManager::kPendingLimit - 10, 'q');
     Feed(m.manager, almost);
     Feed(m.manager, "qq\r\nnext-line-is-longer-than-ten");
@@ -174,7 +167,7 @@ std::vector<std::string> ReferenceSplit(const std::string& data, const std::stri
 TEST(DataPacketEndString, EndsAtTheFirstCompleteOccurrenceWhateverTheChunking) {
     auto with = [](std::string end) {
         return [end](TCmDataPacket& p) {
-            LinePacket(p);
+            ConfigureLinePacket(p);
             p.SetEndString(end);
         };
     };
@@ -194,7 +187,7 @@ TEST(DataPacketEndString, AgreesWithAPlainSearchOnRandomStreams) {
             std::string data(random() % 80, ' ');
             for (char& c : data) c = alphabet[random() % alphabet.size()];
             Matcher m([&](TCmDataPacket& p) {
-                LinePacket(p);
+                ConfigureLinePacket(p);
                 p.SetEndString(pattern);
                 p.SetIgnoreCase(ignoreCase);
             });
@@ -261,7 +254,7 @@ TEST(DataPacketSize, CutsFixedSizesAndStartStringCounts) {
     // the same byte the size wins and the end string stays in the data.
     auto lineOrSize = [](int size) {
         return [size](TCmDataPacket& p) {
-            LinePacket(p);
+            ConfigureLinePacket(p);
             p.SetEndCond({ecString, ecPacketSize});
             p.SetPacketSize(size);
         };
@@ -353,7 +346,7 @@ TEST(DataPacketEnable, RefusesConfigurationsThatCannotWork) {
 TEST(DataPacketEnable, AClosedPortTakesAnyConfigurationAndChecksItWhenItOpens) {
     TCmDataPacketManager manager;
     TCmDataPacket good, bad;
-    LinePacket(good);
+    ConfigureLinePacket(good);
     bad.SetStartCond(scAnyData);
     manager.Attach(bad);
     manager.Attach(good);
@@ -378,7 +371,7 @@ TEST(DataPacketEnable, AnEnabledPacketJoiningARunningManagerIsCheckedToo) {
 }
 
 TEST(DataPacketSettings, ChangingTheEndStringRestartsAnEnabledPacketWithoutItsPendingBytes) {
-    Matcher m(LinePacket);
+    Matcher m(ConfigureLinePacket);
     Feed(m.manager, "abc;de");
     m.packet.SetEndString(";");
     EXPECT_TRUE(m.packet.Enabled());
@@ -391,7 +384,7 @@ TEST(DataPacketSettings, ChangingTheEndStringRestartsAnEnabledPacketWithoutItsPe
 }
 
 TEST(DataPacketDelivery, OnPacketComesFirstWithTheSameBytes) {
-    Matcher m(LinePacket);
+    Matcher m(ConfigureLinePacket);
     std::vector<std::string> order;
     m.packet.OnPacket = [&](TCmDataPacket& sender, const std::uint8_t* data, std::size_t size) {
         EXPECT_EQ(&sender, &m.packet);
@@ -404,7 +397,7 @@ TEST(DataPacketDelivery, OnPacketComesFirstWithTheSameBytes) {
 
 TEST(DataPacketDelivery, WithoutAutoEnableOnlyOnePacketComes) {
     Matcher m([](TCmDataPacket& p) {
-        LinePacket(p);
+        ConfigureLinePacket(p);
         p.SetAutoEnable(false);
     });
     Feed(m.manager, "A\r\nB\r\n");
@@ -424,7 +417,7 @@ TEST(DataPacketDelivery, AHandlerExceptionIsShownAndTheMatcherCarriesOn) {
             shown.push_back(e.what());
         }
     });
-    Matcher m(LinePacket);
+    Matcher m(ConfigureLinePacket);
     m.packet.OnStringPacket = [&](TCmDataPacket&, const std::string& s) {
         m.strings.push_back(s);
         if (s == "bad") throw std::runtime_error("handler failed");
@@ -436,7 +429,7 @@ TEST(DataPacketDelivery, AHandlerExceptionIsShownAndTheMatcherCarriesOn) {
 }
 
 TEST(DataPacketDelivery, APacketIsOffDuringItsHandlerAndAutoEnableDecidesWhetherItComesBack) {
-    Matcher m(LinePacket);
+    Matcher m(ConfigureLinePacket);
     m.packet.OnStringPacket = [&](TCmDataPacket& p, const std::string& s) {
         EXPECT_FALSE(p.Enabled());
         m.strings.push_back(s);
@@ -453,7 +446,7 @@ TEST(DataPacketDelivery, APacketIsOffDuringItsHandlerAndAutoEnableDecidesWhether
 TEST(DataPacketTimeout, DropsTheCollectedBytesAndLeavesThePacketOffUnlessItRestarts) {
     for (const bool restart : {false, true}) {
         Matcher m([restart](TCmDataPacket& p) {
-            LinePacket(p);
+            ConfigureLinePacket(p);
             p.SetRestartAfterTimeout(restart);
         });
         int timeouts = 0;
@@ -501,7 +494,7 @@ TEST(DataPacketLock, AnyDataPacketsTakeTurnsInAttachmentOrder) {
     TCmDataPacket first, second;
     std::vector<std::string> got;
     for (auto [packet, name] : {std::pair{&first, "1:"}, std::pair{&second, "2:"}}) {
-        LinePacket(*packet);
+        ConfigureLinePacket(*packet);
         packet->OnStringPacket = [&got, name](TCmDataPacket&, const std::string& s) { got.push_back(name + s); };
         manager.Attach(*packet);
         packet->SetEnabled(true);
@@ -515,7 +508,7 @@ TEST(DataPacketLock, AnyDataPacketsTakeTurnsInAttachmentOrder) {
 }
 
 TEST(DataPacketManager, StoppingDropsThePartialPacketAndStartingCollectsAfresh) {
-    Matcher m(LinePacket);
+    Matcher m(ConfigureLinePacket);
     Feed(m.manager, "half a li");
     m.manager.Deactivate();
     EXPECT_EQ(m.manager.PendingBytes(), 0u);
@@ -530,7 +523,7 @@ TEST(DataPacketManager, StoppingDropsThePartialPacketAndStartingCollectsAfresh) 
 TEST(DataPacketManager, APacketLeavingOrDestroyedInItsHandlerIsNotTouchedAgain) {
     TCmDataPacketManager manager;
     auto packet = std::make_unique<TCmDataPacket>();
-    LinePacket(*packet);
+    ConfigureLinePacket(*packet);
     std::vector<std::string> got;
     packet->OnStringPacket = [&](TCmDataPacket&, const std::string& s) {
         got.push_back(s);

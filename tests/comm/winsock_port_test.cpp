@@ -45,10 +45,7 @@ protected:
 
     // The program's line packet on the port.
     void AttachLinePacket() {
-        line.SetStartCond(scAnyData);
-        line.SetEndCond({ecString});
-        line.SetEndString("\r\n");
-        line.SetIncludeStrings(false);
+        ConfigureLinePacket(line);
         line.SetComPort(&port);
         line.OnStringPacket = [this](TCmDataPacket&, const std::string& text) { lines.push_back(text); };
         line.SetEnabled(true);

@@ -14,7 +14,7 @@
 namespace morvik::sim {
 namespace {
 
-using test::TempDir;
+using morvik::test::TempDir;
 
 TEST(SimSettings, AFileSetsEveryPartOfTheModule) {
     TempDir dir;

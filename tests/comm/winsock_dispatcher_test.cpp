@@ -13,6 +13,7 @@
 #include "platform/poll_loop.h"
 #include "platform/socket_error.h"
 #include "platform/virtual_loop.h"
+#include "support/fd_wait.h"
 #include "support/tcp_peer.h"
 
 namespace morvik::comm {
@@ -20,13 +21,6 @@ namespace {
 
 constexpr std::uint32_t kLoopback = 0x7F000001;
 constexpr int kBoundMs = 5000;
-
-// Waits in real time until the descriptor is ready; for the virtual-time
-// tests, whose loop never waits for real I/O itself.
-bool WaitForFd(int fd, short events) {
-    pollfd entry{fd, events, 0};
-    return ::poll(&entry, 1, kBoundMs) > 0;
-}
 
 // The port's side: records the connection events; a reaction may run inside each.
 struct RecordingPort : WsEventSink {
@@ -102,7 +96,7 @@ class WinsockDispatcherVirtualTimeTest : public ::testing::Test,
 protected:
     void ConnectToPeer() {
         ASSERT_EQ(Start(peer.Port()), 0);
-        ASSERT_TRUE(WaitForFd(dispatcher.DeviceHandle(), POLLOUT));
+        ASSERT_TRUE(test::WaitForFd(dispatcher.DeviceHandle(), POLLOUT, kBoundMs));
         loop.RunUntilIdle();
         ASSERT_EQ(port.connected, 1);
         ASSERT_TRUE(peer.Accept());
@@ -111,7 +105,7 @@ protected:
     // Sends from the peer and waits in real time until the bytes are at our socket.
     void PeerSends(const std::string& bytes) {
         ASSERT_TRUE(peer.Send(bytes));
-        ASSERT_TRUE(WaitForFd(dispatcher.DeviceHandle(), POLLIN));
+        ASSERT_TRUE(test::WaitForFd(dispatcher.DeviceHandle(), POLLIN, kBoundMs));
     }
 };
 
@@ -320,7 +314,7 @@ TEST_F(WinsockDispatcherVirtualTimeTest, ReceiveRingFullHoldsBytesInTheSocketUnt
     readData = false;
     const std::string data(20000, 'x');
     ASSERT_TRUE(peer.Send(data));
-    ASSERT_TRUE(WaitForFd(dispatcher.DeviceHandle(), POLLIN));
+    ASSERT_TRUE(test::WaitForFd(dispatcher.DeviceHandle(), POLLIN, kBoundMs));
     loop.RunUntilIdle();
     loop.AdvanceBy(5 * TCmWinsockDispatcher::kTimerIntervalMs);
     EXPECT_EQ(dispatcher.InputCount(), 8192);

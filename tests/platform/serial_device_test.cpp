@@ -11,21 +11,17 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "support/fd_wait.h"
 #include "support/pty_pair.h"
 
 namespace morvik::platform {
 namespace {
 
 using morvik::test::PtyPair;
-using Clock = std::chrono::steady_clock;
+using test::Clock;
+using test::MsLeft;
 
 constexpr int kBoundMs = 5000;
-
-int MsLeft(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
 
 // Reads from the device until count bytes arrived, the device fails, or the bound passes.
 std::string ReadDevice(SerialDevice& device, std::size_t count) {

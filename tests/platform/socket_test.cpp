@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/socket_error.h"
+#include "support/fd_wait.h"
 #include "support/tcp_peer.h"
 
 namespace morvik::platform {
@@ -18,10 +19,9 @@ namespace {
 
 constexpr std::uint32_t kLoopback = 0x7F000001;
 
-bool WaitFor(const Socket& socket, short events, int timeoutMs = 5000) {
-    pollfd entry{socket.Fd(), events, 0};
-    return ::poll(&entry, 1, timeoutMs) > 0;
-}
+constexpr int kBoundMs = 5000;
+
+bool WaitFor(const Socket& socket, short events) { return test::WaitForFd(socket.Fd(), events, kBoundMs); }
 
 // Starts a connect and waits for its outcome; returns the socket error number.
 int ConnectAndWait(Socket& socket, std::uint16_t port) {
@@ -71,11 +71,19 @@ TEST(SocketErrorTest, LookUpFailuresMapToTheHostErrorNumbers) {
     for (const int code : {11001, 11002, 11003, 11004}) EXPECT_FALSE(SocketErrorText(code).empty());
 }
 
-TEST(SocketTest, ConnectedSocketsCarryBytesBothWaysAndNeverBlock) {
+// A socket connected to a loopback peer that has accepted it.
+class ConnectedSocketTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(ConnectAndWait(socket, peer.Port()), 0);
+        ASSERT_TRUE(peer.Accept());
+    }
+
     test::TcpPeer peer;
     Socket socket;
-    ASSERT_EQ(ConnectAndWait(socket, peer.Port()), 0);
-    ASSERT_TRUE(peer.Accept());
+};
+
+TEST_F(ConnectedSocketTest, CarriesBytesBothWaysAndNeverBlock) {
 
     char buffer[64];
     const SocketTransfer nothing = socket.Receive(buffer, sizeof buffer);
@@ -96,11 +104,7 @@ TEST(SocketTest, ConnectedSocketsCarryBytesBothWaysAndNeverBlock) {
     EXPECT_EQ(std::string(buffer, received.count), "OK\r\n");
 }
 
-TEST(SocketTest, PeerCloseReadsAsZeroBytesWithoutError) {
-    test::TcpPeer peer;
-    Socket socket;
-    ASSERT_EQ(ConnectAndWait(socket, peer.Port()), 0);
-    ASSERT_TRUE(peer.Accept());
+TEST_F(ConnectedSocketTest, PeerCloseReadsAsZeroBytesWithoutError) {
     peer.Close();
     ASSERT_TRUE(WaitFor(socket, POLLIN));
     char buffer[8];
@@ -109,11 +113,7 @@ TEST(SocketTest, PeerCloseReadsAsZeroBytesWithoutError) {
     EXPECT_EQ(received.error, 0);
 }
 
-TEST(SocketTest, ResetByPeerIsReportedAndSendingAfterItRaisesNoSignal) {
-    test::TcpPeer peer;
-    Socket socket;
-    ASSERT_EQ(ConnectAndWait(socket, peer.Port()), 0);
-    ASSERT_TRUE(peer.Accept());
+TEST_F(ConnectedSocketTest, ResetByPeerIsReportedAndSendingAfterItRaisesNoSignal) {
     peer.Reset();
     ASSERT_TRUE(WaitFor(socket, POLLIN));
     char buffer[8];

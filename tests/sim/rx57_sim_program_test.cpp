@@ -15,6 +15,7 @@
 #include <csignal>
 
 #include "platform/atomic_file.h"
+#include "support/fd_wait.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
 
@@ -41,12 +42,10 @@ public:
     // Waits until the received bytes contain text; returns everything received
     // up to and including it (and removes that), or what came when the bound passed.
     std::string ReceiveUntil(std::string_view text, int timeoutMs = 5000) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
         while (received_.find(text) == std::string::npos) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                  deadline - std::chrono::steady_clock::now())
-                                  .count();
-            if (left <= 0 || !ReadSome(static_cast<int>(left))) return std::exchange(received_, {});
+            const int left = MsLeft(deadline);
+            if (left == 0 || !ReadSome(left)) return std::exchange(received_, {});
         }
         const std::size_t end = received_.find(text) + text.size();
         std::string taken = received_.substr(0, end);
@@ -55,18 +54,15 @@ public:
     }
     // True when the other side closed within the bound.
     bool WaitForClose(int timeoutMs = 5000) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (ReadSome(static_cast<int>(std::max<long long>(
-            0, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
-                   .count())))) {
+        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (ReadSome(MsLeft(deadline))) {
         }
         return closed_;
     }
 
 private:
     bool ReadSome(int timeoutMs) {
-        pollfd ready{fd_, POLLIN, 0};
-        if (::poll(&ready, 1, timeoutMs) <= 0) return false;
+        if (!WaitForFd(fd_, POLLIN, timeoutMs)) return false;
         char buffer[4096];
         const ssize_t n = ::read(fd_, buffer, sizeof buffer);
         if (n <= 0) {

@@ -9,29 +9,9 @@
 #include <pty.h>
 #include <unistd.h>
 
+#include "support/fd_wait.h"
+
 namespace morvik::test {
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// Milliseconds left until deadline, never negative.
-int MsLeft(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
-
-// Waits for the event on fd until the deadline; false when it did not come.
-bool WaitFor(int fd, short event, Clock::time_point deadline) {
-    for (;;) {
-        pollfd watched{fd, event, 0};
-        const int ready = ::poll(&watched, 1, MsLeft(deadline));
-        if (ready > 0) return (watched.revents & event) != 0;
-        if (ready == 0 || errno != EINTR) return false;
-    }
-}
-
-}  // namespace
 
 PtyPair::PtyPair() {
     char name[128] = {};
@@ -61,7 +41,7 @@ bool PtyPair::WriteMaster(std::string_view bytes, int timeoutMs) {
             bytes.remove_prefix(static_cast<std::size_t>(written));
         } else if (written < 0 && errno != EAGAIN && errno != EINTR) {
             return false;
-        } else if (!WaitFor(masterFd_, POLLOUT, deadline)) {
+        } else if (!WaitForFd(masterFd_, POLLOUT, MsLeft(deadline))) {
             return false;
         }
     }
@@ -73,24 +53,15 @@ std::string PtyPair::ReadMaster(std::size_t count, int timeoutMs) {
     std::string received;
     while (received.size() < count) {
         received += ReadMasterAvailable();
-        if (received.size() < count && !WaitFor(masterFd_, POLLIN, deadline)) break;
+        if (received.size() < count && !WaitForFd(masterFd_, POLLIN, MsLeft(deadline))) break;
     }
     return received;
 }
 
 std::string PtyPair::ReadMasterAvailable() {
     std::string received;
-    char chunk[4096];
-    for (;;) {
-        const ssize_t count = ::read(masterFd_, chunk, sizeof chunk);
-        if (count > 0) {
-            received.append(chunk, static_cast<std::size_t>(count));
-        } else if (count < 0 && errno == EINTR) {
-            continue;
-        } else {
-            return received;
-        }
-    }
+    AppendAvailable(masterFd_, received);
+    return received;
 }
 
 void PtyPair::CloseMaster() {

@@ -8,40 +8,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <chrono>
 #include <cstring>
 #include <stdexcept>
 
+#include "support/fd_wait.h"
+
 extern char** environ;
 
 namespace morvik::test {
-
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-int MsLeft(Clock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
-
-// Appends what is readable now; false once the writer has closed its end.
-bool Drain(int fd, std::string& into) {
-    char buffer[4096];
-    while (true) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n > 0) {
-            into.append(buffer, static_cast<std::size_t>(n));
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
-    }
-}
-
-}  // namespace
 
 std::string SimProgramPath() { return std::string(MORVIK_BIN_DIR) + "/rx57-sim"; }
 
@@ -94,9 +70,8 @@ std::optional<std::string> SimProcess::ReadLine(int timeoutMs) {
             outBuffer_.erase(0, end + 1);
             return line;
         }
-        pollfd ready{out_, POLLIN, 0};
-        if (::poll(&ready, 1, MsLeft(deadline)) <= 0) return std::nullopt;
-        if (!Drain(out_, outBuffer_) && outBuffer_.find('\n') == std::string::npos) return std::nullopt;
+        if (!WaitForFd(out_, POLLIN, MsLeft(deadline))) return std::nullopt;
+        if (!AppendAvailable(out_, outBuffer_) && outBuffer_.find('\n') == std::string::npos) return std::nullopt;
     }
 }
 
@@ -128,8 +103,7 @@ std::optional<int> SimProcess::WaitForEnd(int timeoutMs) {
             return std::nullopt;
         }
         if (pidFd >= 0) {
-            pollfd ended{pidFd, POLLIN, 0};
-            ::poll(&ended, 1, MsLeft(deadline));
+            WaitForFd(pidFd, POLLIN, MsLeft(deadline));
         } else {
             ::usleep(1000);  // kernels without pidfd: look again shortly
         }
@@ -141,7 +115,7 @@ std::optional<int> SimProcess::WaitForEnd(int timeoutMs) {
 }
 
 std::string SimProcess::ErrorOutput() {
-    Drain(err_, errText_);
+    AppendAvailable(err_, errText_);
     return errText_;
 }
 

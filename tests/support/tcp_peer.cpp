@@ -13,30 +13,14 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "support/fd_wait.h"
+
 namespace morvik::test {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 [[noreturn]] void Fail(const char* what) {
     throw std::runtime_error(std::string("tcp peer: ") + what + ": " + std::strerror(errno));
-}
-
-int MillisecondsLeft(Clock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
-
-// Waits until fd is ready for events; false when the deadline passed first.
-bool WaitReady(int fd, short events, Clock::time_point deadline) {
-    for (;;) {
-        pollfd entry{fd, events, 0};
-        const int ready = ::poll(&entry, 1, MillisecondsLeft(deadline));
-        if (ready > 0) return true;
-        if (ready == 0) return false;
-        if (errno != EINTR) return false;
-    }
 }
 
 // A loopback socket bound to a free port; the port is returned through port.
@@ -78,8 +62,7 @@ TcpPeer::~TcpPeer() {
 
 bool TcpPeer::Accept(int timeoutMs) {
     if (listener_ < 0) return false;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    if (!WaitReady(listener_, POLLIN, deadline)) return false;
+    if (!WaitForFd(listener_, POLLIN, timeoutMs)) return false;
     const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd < 0) return false;
     CloseFd(connection_);
@@ -97,7 +80,7 @@ bool TcpPeer::Send(std::string_view bytes, int timeoutMs) {
         }
         if (sent < 0 && errno == EINTR) continue;
         if (sent < 0 && errno != EAGAIN) return false;
-        if (!WaitReady(connection_, POLLOUT, deadline)) return false;
+        if (!WaitForFd(connection_, POLLOUT, MsLeft(deadline))) return false;
     }
     return true;
 }
@@ -123,24 +106,15 @@ std::string TcpPeer::Receive(std::size_t count, int timeoutMs) {
         }
         if (got == 0) break;
         if (errno == EINTR) continue;
-        if (errno != EAGAIN || !WaitReady(connection_, POLLIN, deadline)) break;
+        if (errno != EAGAIN || !WaitForFd(connection_, POLLIN, MsLeft(deadline))) break;
     }
     return received;
 }
 
 std::string TcpPeer::ReceiveAvailable() {
     std::string received;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t got = ::recv(connection_, buffer, sizeof buffer, 0);
-        if (got > 0) {
-            received.append(buffer, static_cast<std::size_t>(got));
-        } else if (got < 0 && errno == EINTR) {
-            continue;
-        } else {
-            return received;
-        }
-    }
+    AppendAvailable(connection_, received);
+    return received;
 }
 
 bool TcpPeer::WaitForClose(int timeoutMs) {
@@ -151,7 +125,7 @@ bool TcpPeer::WaitForClose(int timeoutMs) {
         if (got == 0) return true;
         if (got > 0 || errno == EINTR) continue;
         if (errno != EAGAIN) return true;  // reset or other end of the connection
-        if (!WaitReady(connection_, POLLIN, deadline)) return false;
+        if (!WaitForFd(connection_, POLLIN, MsLeft(deadline))) return false;
     }
 }
 

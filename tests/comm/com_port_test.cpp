@@ -12,6 +12,7 @@
 #include "comm/error_codes.h"
 #include "comm/exceptions.h"
 #include "comm/winsock_port.h"
+#include "expect_raises.h"
 #include "platform/poll_loop.h"
 #include "support/pty_pair.h"
 
@@ -79,13 +80,7 @@ protected:
 
 template <typename Exception>
 void ExpectOpenFails(TCmCustomComPort& port, int code, const std::string& text) {
-    try {
-        port.SetOpen(true);
-        ADD_FAILURE() << "opened";
-    } catch (const Exception& e) {
-        EXPECT_EQ(e.Code(), code);
-        EXPECT_EQ(e.what(), text);
-    }
+    ExpectRaises<Exception>([&] { port.SetOpen(true); }, code, text);
     EXPECT_FALSE(port.Open());
     EXPECT_EQ(port.PortState(), TPortState::psClosed);
 }
@@ -163,12 +158,7 @@ TEST_F(ComPortTest, AMissingDeviceAndADeviceInUseAreTold) {
 }
 
 TEST_F(ComPortTest, WritingOnAClosedPortFailsAndDoesNotOpenIt) {
-    try {
-        port.WriteText("AT\r");
-        FAIL() << "wrote on a closed port";
-    } catch (const ECommNotOpen& e) {
-        EXPECT_STREQ(e.what(), "device not open");
-    }
+    ExpectRaises<ECommNotOpen>([&] { port.WriteText("AT\r"); }, kDeviceNotOpen, "device not open");
     EXPECT_FALSE(port.Open());
     EXPECT_EQ(pty.ReadMasterAvailable(), "");
 }

@@ -13,6 +13,7 @@
 #include "comm/error_codes.h"
 #include "comm/exception_display.h"
 #include "comm/exceptions.h"
+#include "expect_raises.h"
 
 namespace morvik::comm {
 namespace {
@@ -321,26 +322,19 @@ TEST(DataPacketEnable, RefusesConfigurationsThatCannotWork) {
         TCmDataPacket packet;
         c.configure(packet);
         manager.Attach(packet);
-        try {
-            packet.SetEnabled(true);
-            ADD_FAILURE() << "no error for " << c.code;
-        } catch (const EPacketError& e) {
-            EXPECT_EQ(e.Code(), c.code);
-            EXPECT_EQ(e.what(), ErrorText(c.code));
-        }
+        ExpectRaises<EPacketError>([&] { packet.SetEnabled(true); }, c.code, ErrorText(c.code));
         EXPECT_FALSE(packet.Enabled());
     }
     TCmDataPacket packet;
     packet.SetStartCond(scAnyData);
-    try {
-        TCmDataPacketManager manager;
-        manager.Attach(packet);
-        manager.Activate(nullptr);
-        packet.SetEnabled(true);
-        FAIL();
-    } catch (const EPacketError& e) {
-        EXPECT_STREQ(e.what(), "CharCount packets must have an end-condition");
-    }
+    ExpectRaises<EPacketError>(
+        [&] {
+            TCmDataPacketManager manager;
+            manager.Attach(packet);
+            manager.Activate(nullptr);
+            packet.SetEnabled(true);
+        },
+        kCharCountNeedsEndCondition, "CharCount packets must have an end-condition");
 }
 
 TEST(DataPacketEnable, AClosedPortTakesAnyConfigurationAndChecksItWhenItOpens) {

@@ -10,6 +10,7 @@
 #include "comm/error_codes.h"
 #include "comm/exceptions.h"
 #include "comm/winsock_port.h"
+#include "expect_raises.h"
 #include "platform/poll_loop.h"
 #include "support/tcp_peer.h"
 
@@ -168,13 +169,8 @@ TEST_F(WinsockPortTest, AQueuedCloseDoesNotCloseALaterOpening) {
 TEST_F(WinsockPortTest, AddressAndPortCannotChangeWhileOpen) {
     port.SetWsAddress("  127.0.0.1 ");  // trimmed: no change
     port.SetOpen(true);
-    try {
-        port.SetWsAddress("10.0.0.1");
-        FAIL() << "no error";
-    } catch (const ECmSocketException& e) {
-        EXPECT_EQ(e.Code(), kParameterWhileConnected);
-        EXPECT_STREQ(e.what(), "Cannot change parameter while socket is connected");
-    }
+    ExpectRaises<ECmSocketException>([&] { port.SetWsAddress("10.0.0.1"); }, kParameterWhileConnected,
+                                     "Cannot change parameter while socket is connected");
     EXPECT_EQ(port.WsAddress(), "127.0.0.1");
     EXPECT_THROW(port.SetWsPort("8000"), ECmSocketException);
     EXPECT_EQ(port.WsPort(), std::to_string(peer.Port()));
@@ -205,13 +201,7 @@ TEST_F(WinsockPortTest, OpenFailuresRaiseSocketErrorsAndLeaveThePortClosed) {
                           Case{"127.0.0.1", "no-such-service", kInvalidPort}}) {
         port.SetWsAddress(c.address);
         port.SetWsPort(c.tcpPort);
-        try {
-            port.SetOpen(true);
-            ADD_FAILURE() << c.address << ":" << c.tcpPort << " opened";
-        } catch (const ECmSocketException& e) {
-            EXPECT_EQ(e.Code(), c.code);
-            EXPECT_EQ(e.what(), ErrorText(c.code));
-        }
+        ExpectRaises<ECmSocketException>([&] { port.SetOpen(true); }, c.code, ErrorText(c.code));
         EXPECT_FALSE(port.Open());
         EXPECT_EQ(port.PortState(), TPortState::psClosed);
     }
@@ -232,13 +222,7 @@ TEST_F(WinsockPortTest, AnUnresolvableAddressGoesToTheErrorHandlerWhenThereIsOne
 }
 
 TEST_F(WinsockPortTest, WritingNeedsAnOpenPortAndRoomForTheWholeText) {
-    try {
-        port.WriteText("AT\r");
-        FAIL() << "wrote on a closed port";
-    } catch (const ECommNotOpen& e) {
-        EXPECT_EQ(e.Code(), kDeviceNotOpen);
-        EXPECT_STREQ(e.what(), "device not open");
-    }
+    ExpectRaises<ECommNotOpen>([&] { port.WriteText("AT\r"); }, kDeviceNotOpen, "device not open");
     EXPECT_FALSE(port.Open());
     EXPECT_THROW(port.FlushInput(), ECommNotOpen);
     EXPECT_THROW(port.FlushOutput(), ECommNotOpen);
@@ -246,12 +230,8 @@ TEST_F(WinsockPortTest, WritingNeedsAnOpenPortAndRoomForTheWholeText) {
     OpenAndConnect();
     const int free = port.OutBuffFree();
     ASSERT_GT(free, 0);
-    try {
-        port.WriteText(std::string(static_cast<std::size_t>(free) + 1, 'x'));
-        FAIL() << "a text larger than the free space was taken";
-    } catch (const EOutputBufferTooSmall& e) {
-        EXPECT_STREQ(e.what(), "Output buffer too small for block");
-    }
+    ExpectRaises<EOutputBufferTooSmall>([&] { port.WriteText(std::string(static_cast<std::size_t>(free) + 1, 'x')); },
+                                        kOutputBufferTooSmall, "Output buffer too small for block");
     std::string exact(static_cast<std::size_t>(free), 'y');
     exact.back() = 'z';
     port.WriteText(exact);

@@ -3,8 +3,6 @@
 // pseudo-terminal), the dispatcher and the line matcher to the handler on the
 // loop thread.
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <pty.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -12,11 +10,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <thread>
 
+#include "bench_common.h"
 #include "comm/data_packet.h"
 #include "comm/winsock_port.h"
 #include "module_lines.h"
@@ -27,18 +25,6 @@ namespace {
 using namespace morvik;
 
 constexpr std::int64_t kBoundMs = 120000;
-
-// Writes all of bytes to fd in pieces of at most chunk bytes.
-void WriteAll(int fd, const std::string& bytes, std::size_t chunk) {
-    for (std::size_t at = 0; at < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.data() + at, std::min(chunk, bytes.size() - at));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw std::runtime_error(std::string("write: ") + std::strerror(errno));
-        }
-        at += static_cast<std::size_t>(n);
-    }
-}
 
 std::size_t CountLines(const std::string& stream) {
     return static_cast<std::size_t>(std::count(stream.begin(), stream.end(), '\n'));
@@ -61,24 +47,18 @@ Result Measure(platform::PollLoop& loop, comm::TCmWinsockPort& port, std::size_t
     line.OnStringPacket = [&result](comm::TCmDataPacket&, const std::string&) { ++result.lines; };
     line.SetEnabled(true);
     port.SetOpen(true);
-    const auto start = std::chrono::steady_clock::now();
+    const auto start = bench::Clock::now();
     std::thread peer(writer);
     loop.RunUntil([&] { return result.lines >= expected; }, kBoundMs);
-    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    result.seconds = bench::Seconds(bench::Clock::now() - start);
     port.SetOpen(false);  // the TCP peer waits for the close
     peer.join();
     return result;
 }
 
 Result OverTcp(const std::string& stream) {
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listener, 1) != 0 || ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        throw std::runtime_error("cannot listen on loopback");
+    std::uint16_t listeningPort = 0;
+    const int listener = bench::ListenOnLoopback(listeningPort);
 
     platform::PollLoop loop;
     comm::TCmWinsockPort port(loop);
@@ -86,10 +66,10 @@ Result OverTcp(const std::string& stream) {
     port.SetDeviceLayer(comm::dlWinsock);
     port.SetWsTelnet(false);
     port.SetWsAddress("127.0.0.1");
-    port.SetWsPort(std::to_string(ntohs(address.sin_port)));
+    port.SetWsPort(std::to_string(listeningPort));
     const Result result = Measure(loop, port, CountLines(stream), [&] {
         const int connection = ::accept(listener, nullptr, nullptr);
-        WriteAll(connection, stream, 64 * 1024);
+        bench::WriteAll(connection, stream.data(), stream.size(), 64 * 1024);
         ::shutdown(connection, SHUT_WR);
         char drain[256];
         while (::read(connection, drain, sizeof drain) > 0) {
@@ -110,7 +90,7 @@ Result OverPseudoTerminal(const std::string& stream) {
     port.SerialDevices().Bind(1, name);
     port.SetComNumber(1);
     port.SetBaud(115200);
-    const Result result = Measure(loop, port, CountLines(stream), [&] { WriteAll(master, stream, 4096); });
+    const Result result = Measure(loop, port, CountLines(stream), [&] { bench::WriteAll(master, stream.data(), stream.size(), 4096); });
     ::close(slave);
     ::close(master);
     return result;

@@ -8,7 +8,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_common.h"
 #include "comm/win32_dispatcher.h"
 #include "platform/poll_loop.h"
 
@@ -33,14 +33,7 @@ using morvik::comm::TCmWin32Dispatcher;
 using morvik::comm::TriggerEvent;
 using morvik::comm::TriggerKind;
 using morvik::platform::PollLoop;
-using Clock = std::chrono::steady_clock;
-
-[[noreturn]] void Die(const char* what) {
-    std::perror(what);
-    std::exit(1);
-}
-
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+using namespace morvik::bench;
 
 // A pseudo-terminal whose master side plays the module.
 class Pty {
@@ -57,17 +50,7 @@ public:
         ::close(slave_);
     }
     const std::string& SlavePath() const { return slavePath_; }
-    void Send(const char* bytes, std::size_t size) {
-        while (size > 0) {
-            const ssize_t sent = ::write(master_, bytes, size);
-            if (sent < 0) {
-                if (errno == EINTR) continue;
-                Die("pty write");
-            }
-            bytes += sent;
-            size -= static_cast<std::size_t>(sent);
-        }
-    }
+    void Send(const char* bytes, std::size_t size) { WriteAll(master_, bytes, size); }
 
 private:
     int master_ = -1;
@@ -141,28 +124,14 @@ void MeasureLatency() {
                                                                   written[static_cast<std::size_t>(i)])
                              .count());
     }
-    std::sort(micros.begin(), micros.end());
-    std::printf("latency write -> data available on the loop thread (%d samples): median %.0f us, p99 %.0f us, max %.0f us\n",
-                kSamples, micros[micros.size() / 2], micros[micros.size() * 99 / 100], micros.back());
-}
-
-double CpuSeconds() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    PrintLatency("write -> data available on the loop thread", std::move(micros));
 }
 
 void MeasureIdleCpu() {
     constexpr std::int64_t kIdleMs = 10000;
     OpenPort port;
     port.dispatcher.AddEventHandler(&port, [&](const TriggerEvent&) {}, true);
-    const double cpuBefore = CpuSeconds();
-    const auto start = Clock::now();
-    port.loop.RunUntil([] { return false; }, kIdleMs);
-    const double wall = Seconds(Clock::now() - start);
-    const double cpu = CpuSeconds() - cpuBefore;
-    std::printf("idle open port: %.3f s CPU in %.1f s = %.3f %% of one core\n", cpu, wall, 100.0 * cpu / wall);
+    PrintIdleCpu("idle open port", port.loop, kIdleMs);
 }
 
 void MeasureThroughput() {

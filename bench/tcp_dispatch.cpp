@@ -4,10 +4,7 @@
 //  - receive throughput, every byte checked.
 // Prints the figures; asserts nothing.
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -24,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_common.h"
 #include "comm/winsock_dispatcher.h"
 #include "platform/poll_loop.h"
 
@@ -35,33 +33,14 @@ using morvik::comm::TriggerEvent;
 using morvik::comm::TriggerKind;
 using morvik::comm::WsEventSink;
 using morvik::platform::PollLoop;
-using Clock = std::chrono::steady_clock;
+using namespace morvik::bench;
 
 constexpr std::uint32_t kLoopback = 0x7F000001;
-
-[[noreturn]] void Die(const char* what) {
-    std::perror(what);
-    std::exit(1);
-}
-
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 // The far end: a listening loopback socket and the one connection it accepts.
 class Peer {
 public:
-    Peer() {
-        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
-            ::listen(listener_, 1) != 0) {
-            Die("peer listen");
-        }
-        port_ = ntohs(address.sin_port);
-    }
+    Peer() { listener_ = ListenOnLoopback(port_); }
     ~Peer() {
         if (connection_ >= 0) ::close(connection_);
         ::close(listener_);
@@ -159,28 +138,13 @@ void MeasureLatency() {
         const auto index = static_cast<std::size_t>(i);
         microseconds.push_back(Seconds(delivered[index] - written[index]) * 1e6);
     }
-    std::sort(microseconds.begin(), microseconds.end());
-    std::printf("latency write -> data available (%d samples): median %.1f us, p99 %.1f us, max %.1f us\n",
-                kSamples, microseconds[microseconds.size() / 2], microseconds[microseconds.size() * 99 / 100],
-                microseconds.back());
-}
-
-double CpuSeconds() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    PrintLatency("write -> data available", std::move(microseconds));
 }
 
 void MeasureIdleCpu() {
     constexpr std::int64_t kIdleMs = 10000;
     OpenPort port([](const TriggerEvent&) {});
-    const double cpuBefore = CpuSeconds();
-    const auto start = Clock::now();
-    port.loop.RunUntil([] { return false; }, kIdleMs);
-    const double wall = Seconds(Clock::now() - start);
-    const double cpu = CpuSeconds() - cpuBefore;
-    std::printf("idle open TCP port: %.3f s CPU in %.1f s = %.3f %% of one core\n", cpu, wall, 100.0 * cpu / wall);
+    PrintIdleCpu("idle open TCP port", port.loop, kIdleMs);
 }
 
 void MeasureThroughput() {

@@ -14,8 +14,9 @@ namespace {
 
 // How long the stopping loop thread sleeps between checks when nothing wakes it.
 constexpr std::int64_t kServeSliceMs = 5;
-// The device takes no more output: retry after 1, 2, 4 ... up to this many ms.
-constexpr int kMaxOutputRetryMs = 16;
+// Bounds the wait for room in the device, so queued output is tried again
+// now and then even if the device never says it has room.
+constexpr int kWritableWaitMs = 50;
 
 }  // namespace
 
@@ -79,9 +80,11 @@ int TCmWin32Dispatcher::PutOutputLocked(const std::uint8_t* data, int count) {
 
 void TCmWin32Dispatcher::DiscardOutputLocked() {
     // The output thread writes only under the output lock, so nothing of the
-    // old queue can reach the device after this.
+    // old queue can reach the device after this; a wait for room to write
+    // the discarded bytes ends.
     output_.Clear();
     device_.PurgeOutput();
+    device_.WakeWriter();
 }
 
 bool TCmWin32Dispatcher::WritePending() {
@@ -97,7 +100,7 @@ bool TCmWin32Dispatcher::WritePending() {
                 break;
             }
             const long written = device_.Write(chunk.data(), chunk.size());
-            if (written == 0) break;  // the device is full; try again later
+            if (written == 0) break;  // the device is full; try again when it has room
             if (written < 0) {
                 // A device that refuses a write (hung up) will not take it later either.
                 failed = true;
@@ -145,6 +148,7 @@ void TCmWin32Dispatcher::OnClosePending() { deviceEvent_.Set(); }
 
 void TCmWin32Dispatcher::WakeAll() {
     outputRequest_.Set();
+    device_.WakeWriter();
     device_.Wake();
     processed_.Set();
     deviceEvent_.Set();
@@ -207,9 +211,7 @@ void TCmWin32Dispatcher::DispatchThread() {
 void TCmWin32Dispatcher::OutputThread() {
     while (!kill_) {
         outputRequest_.Wait();
-        for (int retryMs = 1; !kill_ && !WritePending(); retryMs = std::min(retryMs * 2, kMaxOutputRetryMs)) {
-            outputRequest_.WaitFor(retryMs);
-        }
+        while (!kill_ && !WritePending()) device_.WaitUntilWritable(kWritableWaitMs);
     }
     ThreadEnded(outputEnded_);
 }

@@ -6,7 +6,8 @@
 //  - the dispatcher thread moves received bytes into the receive ring and
 //    delivers the triggers, on each device event and at least every 50 ms
 //    (timers); synchronous handlers cross into the loop thread;
-//  - the output thread writes the output queue to the device.
+//  - the output thread writes the output queue to the device, waiting for
+//    room in the device when it is full.
 // Start, stop, writes and line changes come from the loop thread. A stop
 // from the loop thread serves the loop's posted calls while it waits for the
 // threads, so a dispatcher thread in the middle of a synchronous hand-over can
@@ -51,7 +52,7 @@ private:
     void ComThread();
     void DispatchThread();
     void OutputThread();
-    // Writes queued output until the queue is empty or the device takes no more.
+    // Writes queued output until the queue is empty (true) or the device takes no more.
     bool WritePending();
     // Wakes every thread so each sees the kill flag.
     void WakeAll();

@@ -108,6 +108,12 @@ void DrainWakeCounter(int wakeFd) {
     RetryOnEintr([&] { return ::read(wakeFd, &count, sizeof count); });
 }
 
+void SignalWake(int wakeFd) {
+    if (wakeFd < 0) return;
+    const std::uint64_t one = 1;
+    RetryOnEintr([&] { return ::write(wakeFd, &one, sizeof one); });
+}
+
 }  // namespace
 
 int SerialResultFromErrno(int err) {
@@ -131,18 +137,22 @@ int SerialResultFromErrno(int err) {
 }
 
 SerialDevice::SerialDevice() {
-    wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (wakeFd_ < 0) wakeError_ = errno;
+    for (int* wakeFd : {&wakeFd_, &writerWakeFd_}) {
+        *wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        if (*wakeFd < 0) wakeError_ = errno;
+    }
 }
 
 SerialDevice::~SerialDevice() {
     Close();
-    if (wakeFd_ >= 0) ::close(wakeFd_);
+    for (const int wakeFd : {wakeFd_, writerWakeFd_}) {
+        if (wakeFd >= 0) ::close(wakeFd);
+    }
 }
 
 int SerialDevice::Open(const std::string& path) {
     if (IsOpen()) return kSerialInUse;
-    if (wakeFd_ < 0) return SerialResultFromErrno(wakeError_);
+    if (wakeFd_ < 0 || writerWakeFd_ < 0) return SerialResultFromErrno(wakeError_);
 
     // O_NONBLOCK also keeps open() from waiting for a carrier signal.
     const int fd = RetryOnEintr(
@@ -171,6 +181,7 @@ int SerialDevice::Open(const std::string& path) {
     savedSettings_ = saved;
     // A wake meant for an earlier session must not end the next wait at once.
     DrainWakeCounter(wakeFd_);
+    DrainWakeCounter(writerWakeFd_);
     return kSerialOk;
 }
 
@@ -287,14 +298,26 @@ bool SerialDevice::HungUp() const {
 }
 
 SerialWaitResult SerialDevice::WaitForEvent(int timeoutMs) {
+    return WaitOn(wakeFd_, POLLIN, SerialWaitResult::kReadable, timeoutMs);
+}
+
+void SerialDevice::Wake() { SignalWake(wakeFd_); }
+
+SerialWaitResult SerialDevice::WaitUntilWritable(int timeoutMs) {
+    return WaitOn(writerWakeFd_, POLLOUT, SerialWaitResult::kWritable, timeoutMs);
+}
+
+void SerialDevice::WakeWriter() { SignalWake(writerWakeFd_); }
+
+SerialWaitResult SerialDevice::WaitOn(int wakeFd, short deviceEvent, SerialWaitResult ready, int timeoutMs) {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    std::array<pollfd, 2> watched{{{wakeFd_, POLLIN, 0}, {fd_, POLLIN, 0}}};
+    std::array<pollfd, 2> watched{{{wakeFd, POLLIN, 0}, {fd_, deviceEvent, 0}}};
     const nfds_t count = IsOpen() ? 2 : 1;
     int waitMs = IsOpen() ? timeoutMs : 0;
     for (;;) {
-        const int ready = ::poll(watched.data(), count, waitMs);
-        if (ready >= 0) break;
+        const int polled = ::poll(watched.data(), count, waitMs);
+        if (polled >= 0) break;
         if (errno != EINTR) return SerialWaitResult::kHangup;
         if (timeoutMs >= 0) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -304,20 +327,14 @@ SerialWaitResult SerialDevice::WaitForEvent(int timeoutMs) {
     }
     // A stop request outranks everything the device may report.
     if (watched[0].revents & POLLIN) {
-        DrainWakeCounter(wakeFd_);
+        DrainWakeCounter(wakeFd);
         return SerialWaitResult::kWoken;
     }
     if (!IsOpen()) return SerialWaitResult::kHangup;
     // A hung-up tty also reports POLLIN, but there is nothing left to read.
     if (watched[1].revents & (POLLHUP | POLLERR | POLLNVAL)) return SerialWaitResult::kHangup;
-    if (watched[1].revents & POLLIN) return SerialWaitResult::kReadable;
+    if (watched[1].revents & deviceEvent) return ready;
     return SerialWaitResult::kTimeout;
-}
-
-void SerialDevice::Wake() {
-    if (wakeFd_ < 0) return;
-    const std::uint64_t one = 1;
-    RetryOnEintr([&] { return ::write(wakeFd_, &one, sizeof one); });
 }
 
 }  // namespace morvik::platform

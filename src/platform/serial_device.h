@@ -7,8 +7,10 @@
 // progress; stop the threads that use the device before Close). While the
 // device is open everything else may run concurrently from different threads:
 // those calls only issue system calls on a descriptor that does not change
-// until Close. WaitForEvent serves one waiting thread at a time; Wake may be
-// called from any thread at any time, even on a closed device.
+// until Close. WaitForEvent serves one waiting thread at a time, and so does
+// WaitUntilWritable, each with its own wake-up: a reader and a writer wait
+// side by side. Wake and WakeWriter may be called from any thread at any
+// time, even on a closed device.
 
 #include <cstddef>
 #include <optional>
@@ -47,6 +49,7 @@ struct ModemLines {
 
 enum class SerialWaitResult {
     kReadable,  // received bytes are waiting
+    kWritable,  // the device takes output again
     kHangup,    // the device has gone (hangup, error, or not open)
     kWoken,     // Wake() was called
     kTimeout,   // the bound passed with nothing to report
@@ -101,13 +104,20 @@ public:
     // waits is kept for the next call, so a stop request is never lost.
     SerialWaitResult WaitForEvent(int timeoutMs);
     void Wake();
+    // The same for a writer: waits until the device has room for output
+    // again, hangs up, WakeWriter() is called, or timeoutMs passes.
+    SerialWaitResult WaitUntilWritable(int timeoutMs);
+    void WakeWriter();
 
 private:
     int SetModemBit(int bit, bool on);
     bool HungUp() const;
+    // Polls the device for deviceEvent (reported as ready) beside a wake descriptor.
+    SerialWaitResult WaitOn(int wakeFd, short deviceEvent, SerialWaitResult ready, int timeoutMs);
 
     int fd_ = -1;
-    int wakeFd_ = -1;
+    int wakeFd_ = -1;        // wakes WaitForEvent
+    int writerWakeFd_ = -1;  // wakes WaitUntilWritable
     int wakeError_ = 0;  // why the wake descriptor could not be made, if so
     std::string path_;
     termios savedSettings_{};

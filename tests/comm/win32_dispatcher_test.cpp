@@ -2,6 +2,8 @@
 // the poll loop. Every test here runs threads (the suite names say
 // "Threaded"); they are part of the ThreadSanitizer run.
 
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -96,6 +98,33 @@ TEST(Win32DispatcherThreaded, ALargeWriteGoesOutInPiecesInOrder) {
     reader.join();
     EXPECT_EQ(arrived.size(), block.size());
     EXPECT_TRUE(arrived == block) << "bytes out of order or lost";
+}
+
+// Writes to fd (non-blocking) until it takes nothing more; returns how much it took.
+std::size_t FillUntilFull(int fd) {
+    const std::string block(4096, 'f');
+    std::size_t written = 0;
+    for (ssize_t n; written < 4 * 1024 * 1024 && (n = ::write(fd, block.data(), block.size())) > 0;)
+        written += static_cast<std::size_t>(n);
+    return written;
+}
+
+TEST(Win32DispatcherThreaded, OutputHeldUpByAFullDeviceGoesOnWhenTheFarEndReads) {
+    platform::PollLoop loop;
+    test::PtyPair pty;
+    TCmWin32Dispatcher port(loop);
+    ASSERT_EQ(port.StartPort(SettingsFor(pty, 65535)), 0);
+    // The far end reads nothing while the tty fills up behind the port's back.
+    const std::size_t filler = FillUntilFull(pty.SlaveFd());
+    ASSERT_GT(filler, 0u);
+    std::string block;
+    for (int i = 0; i < 30000; ++i) block.push_back(static_cast<char>(i * 7 % 251));
+    ASSERT_EQ(port.WriteBlock(block.data(), static_cast<int>(block.size())), 0);
+
+    const std::string arrived = pty.ReadMaster(filler + block.size(), kBoundMs);
+    ASSERT_EQ(arrived.size(), filler + block.size()) << "the output thread did not go on writing";
+    EXPECT_EQ(arrived.substr(0, filler), std::string(filler, 'f'));
+    EXPECT_TRUE(arrived.substr(filler) == block) << "bytes out of order or lost";
 }
 
 TEST_F(Win32DispatcherThreadedTest, HandlersRunOnTheDispatcherThreadUnlessSynchronous) {

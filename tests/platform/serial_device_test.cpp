@@ -298,10 +298,40 @@ TEST_F(SerialDeviceTest, WakeLeftFromAnEarlierSessionDoesNotEndTheNextWait) {
     EXPECT_EQ(device.WaitForEvent(0), SerialWaitResult::kTimeout);
 }
 
+TEST_F(SerialDeviceTest, AWriterWaitsForRoomUntilTheFarEndReadsOrItIsWoken) {
+    OpenDevice();
+    EXPECT_EQ(device.WaitUntilWritable(kBoundMs), SerialWaitResult::kWritable);
+
+    // Fill the tty while the far end reads nothing, until it stays full.
+    const std::string block(4096, 'f');
+    std::size_t queued = 0;
+    while (queued < 4 * 1024 * 1024 && device.WaitUntilWritable(50) == SerialWaitResult::kWritable) {
+        for (long written; (written = device.Write(block.data(), block.size())) > 0;)
+            queued += static_cast<std::size_t>(written);
+    }
+    ASSERT_GT(queued, 0u);
+
+    // Each side has its own wake-up, kept until its next wait.
+    device.WakeWriter();
+    device.Wake();
+    EXPECT_EQ(device.WaitUntilWritable(kBoundMs), SerialWaitResult::kWoken);
+    EXPECT_NE(device.WaitUntilWritable(20), SerialWaitResult::kWoken) << "one wake ends one wait";
+    EXPECT_EQ(device.WaitForEvent(kBoundMs), SerialWaitResult::kWoken);
+
+    // A writer waiting on another thread goes on once the far end reads.
+    SerialWaitResult result = SerialWaitResult::kTimeout;
+    std::thread writer([&] { result = device.WaitUntilWritable(10 * kBoundMs); });
+    EXPECT_EQ(pty.ReadMaster(queued).size(), queued);
+    writer.join();
+    EXPECT_EQ(result, SerialWaitResult::kWritable);
+    EXPECT_EQ(device.Write("x", 1), 1);
+}
+
 TEST_F(SerialDeviceTest, HangupOfTheFarEndIsNoticedByWaitReadAndWrite) {
     OpenDevice();
     pty.CloseMaster();
     EXPECT_EQ(device.WaitForEvent(kBoundMs), SerialWaitResult::kHangup);
+    EXPECT_EQ(device.WaitUntilWritable(kBoundMs), SerialWaitResult::kHangup);
     char buffer[8];
     EXPECT_LT(device.Read(buffer, sizeof buffer), 0);
     EXPECT_LT(device.Write("x", 1), 0);

@@ -26,9 +26,9 @@ protected:
     // The program passes its folder around with a trailing "/".
     std::string FolderPath() const { return folder.Path() + "/"; }
 
-    testing_support::TempDir folder;
+    test::TempDir folder;
     platform::VirtualLoop loop;
-    test_support::SimPort port{loop};
+    test::SimPort port{loop};
     RecordingDialogs dialogs;
     ScriptedPortDialog portDialog;
     std::vector<std::pair<std::string, std::string>> boundDevices;

@@ -13,7 +13,7 @@ namespace morvik::app {
 namespace {
 
 // The TCP events of a real port, raised by the test when it says so.
-class TcpEventPort : public test_support::SimPort {
+class TcpEventPort : public test::SimPort {
 public:
     using SimPort::SimPort;
     void Connected() const { EmitConnect(); }

@@ -47,9 +47,9 @@ protected:
     // The program passes its folder around with a trailing "/".
     std::string FolderPath() const { return folder.Path() + "/"; }
 
-    testing_support::TempDir folder;
+    test::TempDir folder;
     platform::VirtualLoop loop;
-    test_support::SimPort port{loop};
+    test::SimPort port{loop};
     RecordingDialogs dialogs;
     ScriptedPortDialog portDialog;
     ApplicationShell shell{loop, port, dialogs, portDialog, FolderPath()};

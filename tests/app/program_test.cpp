@@ -55,7 +55,7 @@ protected:
         EXPECT_TRUE(dialogs.errors.empty());
     }
 
-    testing_support::TempDir folder;
+    test::TempDir folder;
     QtEventLoop loop;
     link::ComPortLink port{loop};
     RecordingDialogs dialogs;

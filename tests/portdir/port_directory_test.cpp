@@ -23,7 +23,7 @@ protected:
     // The program passes its folder around with a trailing "/".
     std::string FolderPath() const { return folder.Path() + "/"; }
 
-    testing_support::TempDir folder;
+    test::TempDir folder;
 };
 
 TEST_F(PortDirectoryTest, WithoutAFileTheOnlyEntryIsCom1AndClosingWritesIt) {

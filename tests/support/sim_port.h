@@ -91,8 +91,3 @@ private:
 };
 
 }  // namespace morvik::test
-
-namespace morvik {
-// The name some tests still use.
-namespace test_support = test;
-}  // namespace morvik

@@ -27,8 +27,3 @@ private:
 };
 
 }  // namespace morvik::test
-
-namespace morvik {
-// The name some tests still use.
-namespace testing_support = test;
-}  // namespace morvik

@@ -16,7 +16,7 @@
 
 #include "bench_common.h"
 #include "comm/data_packet.h"
-#include "comm/winsock_port.h"
+#include "comm/serial_tcp_port.h"
 #include "module_lines.h"
 #include "platform/poll_loop.h"
 

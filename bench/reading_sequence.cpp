@@ -32,8 +32,8 @@
 #include <thread>
 #include <vector>
 
-#include "link/com_port_link.h"
-#include "link/module_link.h"
+#include "channel/com_port_link.h"
+#include "session/module_link.h"
 #include "platform/poll_loop.h"
 
 extern char** environ;
@@ -120,7 +120,7 @@ void WriteAll(int fd, std::string_view text) {
     }
 }
 
-struct NoDialogs : link::UserDialogs {
+struct NoDialogs : features::UserDialogs {
     void ShowError(const std::string& text) override { std::fprintf(stderr, "error: %s\n", text.c_str()); }
 };
 
@@ -149,19 +149,19 @@ struct LinkFigures {
 
 LinkFigures RunLink(int simPort, const std::vector<std::string>& commands) {
     platform::PollLoop loop;
-    link::ComPortLink port(loop);
+    channel::ComPortLink port(loop);
     NoDialogs dialogs;
-    link::ModuleLink link(loop, port, dialogs, "/tmp/");
+    session::ModuleLink link(loop, port, dialogs, "/tmp/");
     // The connection events as the program's connection control takes them.
     port.SetOnConnect([&] {
-        link.model.statusBar.SetText(link::kConnectionPanel, link::kConnectText);
-        link.machine.SetLinkState(link::LinkState::kSearch);
+        link.model.statusBar.SetText(channel::kConnectionPanel, channel::kConnectText);
+        link.machine.SetLinkState(channel::LinkState::kSearch);
     });
     port.SetOnDisconnect([&] {
-        link.model.statusBar.SetText(link::kConnectionPanel, link::kDisconnectText);
-        link.machine.SetLinkState(link::LinkState::kOffline);
+        link.model.statusBar.SetText(channel::kConnectionPanel, channel::kDisconnectText);
+        link.machine.SetLinkState(channel::LinkState::kOffline);
     });
-    port.SetDeviceLayer(link::DeviceLayer::kTcp);
+    port.SetDeviceLayer(channel::DeviceLayer::kTcp);
     port.SetWsAddress("127.0.0.1");
     port.SetWsPort(std::to_string(simPort));
     const auto commandsSent = [&] {
@@ -173,14 +173,14 @@ LinkFigures RunLink(int simPort, const std::vector<std::string>& commands) {
     LinkFigures figures;
     Clock::time_point okArrived;
     int writesAtOk = 0;
-    link.model.statusBar.panels[link::kLinkStatePanel].Subscribe([&](const std::string& text) {
+    link.model.statusBar.panels[channel::kLinkStatePanel].Subscribe([&](const std::string& text) {
         if (text != " AT-Mode") return;
         okArrived = Clock::now();
         writesAtOk = commandsSent();
     });
-    link.machine.SetLinkState(link::LinkState::kSearch);
+    link.machine.SetLinkState(channel::LinkState::kSearch);
     port.Open();
-    link.machine.StartDelay(100, link::kSearchStepDelay);
+    link.machine.StartDelay(100, channel::kSearchStepDelay);
     if (!loop.RunUntil([&] { return link.fields.connectTimeout.IsActive(); }, 20000)) {
         throw std::runtime_error("the link did not read the module");
     }

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "bench_common.h"
-#include "comm/win32_dispatcher.h"
+#include "comm/serial_dispatcher.h"
 #include "platform/poll_loop.h"
 
 namespace {

@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "bench_common.h"
-#include "comm/winsock_dispatcher.h"
+#include "comm/tcp_dispatcher.h"
 #include "platform/poll_loop.h"
 
 namespace {

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  g++ cmake ninja-build pkg-config
+  g++ cmake ninja-build pkg-config ccache
   netbase
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev

@@ -2,14 +2,14 @@
 
 #include <QApplication>
 
-#include "app/application_shell.h"
+#include "session/application_shell.h"
 #include "app/main_window.h"
 #include "app/progress_window.h"
 #include "app/qt_dialogs.h"
 #include "app/qt_event_loop.h"
-#include "comm/com_select_form.h"
+#include "app/select_port_dialog.h"
 #include "comm/exception_display.h"
-#include "link/com_port_link.h"
+#include "channel/com_port_link.h"
 #include "platform/program_folder.h"
 
 int main(int argc, char** argv) {
@@ -29,11 +29,11 @@ int main(int argc, char** argv) {
     struct ExceptionDisplayReset {
         ~ExceptionDisplayReset() { comm::SetExceptionDisplay({}); }
     } resetBeforeTheLoopGoes;
-    link::ComPortLink port(loop);
-    comm::ComSelectChooser chooser;
+    channel::ComPortLink port(loop);
+    app::ComSelectChooser chooser;
     port.Port().SetPortChooser(&chooser);
     app::QtPortDialog portDialog;
-    app::ApplicationShell shell(loop, port, dialogs, portDialog, platform::ProgramFolder(),
+    session::ApplicationShell shell(loop, port, dialogs, portDialog, platform::ProgramFolder(),
                                 [&port](const auto& entries) { return port.Port().SerialDevices().BindEntries(entries); });
 
     // Creating the window runs its start sequence: the port dialog comes first.

@@ -36,7 +36,7 @@ QString ToQt(const std::string& text) { return QString::fromStdString(text); }
 
 // Shows an observable text in a widget for as long as the widget lives.
 template <typename Widget>
-void ShowText(link::Observable<std::string>& text, Widget* widget) {
+void ShowText(channel::Observable<std::string>& text, Widget* widget) {
     widget->setText(ToQt(text.Get()));
     QPointer<Widget> guard(widget);
     text.Subscribe([guard](const std::string& value) {
@@ -61,7 +61,7 @@ void AttachPopup(QTableWidget* grid, QMenu* popup) {
 
 }  // namespace
 
-Tfm_Morvik2::Tfm_Morvik2(ApplicationShell& shell, link::UserDialogs& dialogs)
+Tfm_Morvik2::Tfm_Morvik2(session::ApplicationShell& shell, features::UserDialogs& dialogs)
     : shell_(shell), dialogs_(dialogs) {
     setObjectName("fmMorvik2");
     setWindowTitle(tr("Morvik II"));
@@ -117,7 +117,7 @@ QAction* Tfm_Morvik2::AddItem(QMenu* menu, const QString& text, const QKeySequen
 }
 
 void Tfm_Morvik2::BuildMenus() {
-    link::LinkStateMachine& machine = shell_.link.machine;
+    session::LinkStateMachine& machine = shell_.link.machine;
     QMenu* file = menuBar()->addMenu(tr("&File"));
     miLoadSubscript = AddItem(file, tr("Load Subscript"), QKeySequence(tr("Ctrl+L")));
     miSaveSubscript = AddItem(file, tr("Save Subscript"), QKeySequence(tr("Ctrl+A")));
@@ -146,16 +146,16 @@ void Tfm_Morvik2::BuildMenus() {
     miTestlauf->setCheckable(true);
 
     QMenu* view = menuBar()->addMenu(tr("&View"));
-    link::MenuState& menu = shell_.link.model.menu;
-    miViewSubscript = AddItem(view, tr("Subscript"), {}, [&menu] { menu.ShowView(link::kSubscriptPage, false); });
-    miViewProfile = AddItem(view, tr("Profile"), {}, [&menu] { menu.ShowView(link::kProfilePage, false); });
+    session::MenuState& menu = shell_.link.model.menu;
+    miViewSubscript = AddItem(view, tr("Subscript"), {}, [&menu] { menu.ShowView(session::kSubscriptPage, false); });
+    miViewProfile = AddItem(view, tr("Profile"), {}, [&menu] { menu.ShowView(session::kProfilePage, false); });
     auto* pages = new QActionGroup(this);
     for (QAction* item : {miViewSubscript, miViewProfile}) {
         item->setCheckable(true);
         pages->addAction(item);
     }
     view->addSeparator();
-    link::Monitor& monitor = shell_.link.model.monitor;
+    channel::Monitor& monitor = shell_.link.model.monitor;
     miMonitor = AddItem(view, tr("Monitor"), {}, [&monitor] { monitor.miMonitorClick(); });
     miMonitor->setCheckable(true);
 
@@ -178,7 +178,7 @@ void Tfm_Morvik2::BuildToolBar() {
         toolBar->addWidget(button);
         return button;
     };
-    link::LinkStateMachine& machine = shell_.link.machine;
+    session::LinkStateMachine& machine = shell_.link.machine;
     sbResetSearch = addButton(ResetSearchIcon(), QStringLiteral("Reset&Search"), [&machine] { machine.miResetClick(); });
     sbResetSearch->setObjectName("sbResetSearch");
     sbOnAirSubscription = addButton(OnAirSubscriptionIcon(), tr("On Air Subscription"), {});
@@ -316,7 +316,7 @@ QWidget* Tfm_Morvik2::BuildProfilePage() {
 }
 
 void Tfm_Morvik2::BindModels() {
-    link::MainWindowModel& model = shell_.link.model;
+    session::MainWindowModel& model = shell_.link.model;
     ShowText(model.devicePanel.edIPUI, edIPUI);
     ShowText(model.devicePanel.edSN, edSN);
     ShowText(model.devicePanel.edComment, edComment);
@@ -342,8 +342,8 @@ void Tfm_Morvik2::BindModels() {
     });
     auto checkView = [self](int item) {
         if (!self) return;
-        self->miViewSubscript->setChecked(item == link::kSubscriptPage);
-        self->miViewProfile->setChecked(item == link::kProfilePage);
+        self->miViewSubscript->setChecked(item == session::kSubscriptPage);
+        self->miViewProfile->setChecked(item == session::kProfilePage);
     };
     checkView(model.menu.checkedViewItem.Get());
     model.menu.checkedViewItem.Subscribe(checkView);
@@ -351,7 +351,7 @@ void Tfm_Morvik2::BindModels() {
     for (QAction* item : {miViewSubscript, miViewProfile}) {
         connect(item, &QAction::triggered, this, [checkView, &model] { checkView(model.menu.checkedViewItem.Get()); });
     }
-    auto bindCheck = [](link::Observable<bool>& value, QAction* item) {
+    auto bindCheck = [](channel::Observable<bool>& value, QAction* item) {
         item->setChecked(value.Get());
         QPointer<QAction> guard(item);
         value.Subscribe([guard](bool on) {

@@ -8,7 +8,7 @@
 
 #include <functional>
 
-#include "app/application_shell.h"
+#include "session/application_shell.h"
 
 class QAction;
 class QLabel;
@@ -27,7 +27,7 @@ class Tfm_Morvik2 : public QMainWindow {
     Q_OBJECT
 public:
     // Runs the start sequence: the port dialog comes up before the window is shown.
-    Tfm_Morvik2(ApplicationShell& shell, link::UserDialogs& dialogs);
+    Tfm_Morvik2(session::ApplicationShell& shell, features::UserDialogs& dialogs);
 
     // Menu items, toolbar buttons and controls by their names, for the program and its tests.
     QAction* miLoadSubscript = nullptr;
@@ -92,8 +92,8 @@ private:
     QAction* AddItem(QMenu* menu, const QString& text, const QKeySequence& shortcut,
                      std::function<void()> handler = {});
 
-    ApplicationShell& shell_;
-    link::UserDialogs& dialogs_;
+    session::ApplicationShell& shell_;
+    features::UserDialogs& dialogs_;
     bool shuttingDown_ = false;
 };
 

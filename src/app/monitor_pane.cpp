@@ -10,7 +10,7 @@
 
 namespace morvik::app {
 
-MonitorPane::MonitorPane(link::Monitor& monitor, std::function<void(const std::string&)> sendTyped,
+MonitorPane::MonitorPane(channel::Monitor& monitor, std::function<void(const std::string&)> sendTyped,
                          QWidget* parent)
     : QWidget(parent), monitor_(monitor), sendTyped_(std::move(sendTyped)) {
     Label1 = new QLabel(tr("Monitor"), this);

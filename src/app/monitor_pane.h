@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "link/monitor.h"
+#include "channel/monitor.h"
 
 class QLabel;
 class QLineEdit;
@@ -21,7 +21,7 @@ class MonitorPane : public QWidget {
     Q_OBJECT
 public:
     // sendTyped gets what the user typed and confirmed with Enter.
-    MonitorPane(link::Monitor& monitor, std::function<void(const std::string&)> sendTyped,
+    MonitorPane(channel::Monitor& monitor, std::function<void(const std::string&)> sendTyped,
                 QWidget* parent = nullptr);
 
     QLabel* Label1 = nullptr;
@@ -34,7 +34,7 @@ protected:
 private:
     void ShowMonitor(bool shown);
 
-    link::Monitor& monitor_;
+    channel::Monitor& monitor_;
     std::function<void(const std::string&)> sendTyped_;
     QStackedLayout* layers_ = nullptr;
     QWidget* shownMonitor_ = nullptr;

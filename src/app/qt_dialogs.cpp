@@ -3,7 +3,7 @@
 #include <QCheckBox>
 #include <QMessageBox>
 
-#include "portdir/port_directory_dialog.h"
+#include "app/port_directory_dialog.h"
 
 namespace morvik::app {
 
@@ -11,13 +11,13 @@ void QtUserDialogs::ShowError(const std::string& text) {
     QMessageBox::critical(owner_, QStringLiteral("Morvik II"), QString::fromStdString(text));
 }
 
-std::optional<PortChoice> QtPortDialog::Choose(const std::string& currentEntry, const std::string& folder,
+std::optional<session::PortChoice> QtPortDialog::Choose(const std::string& currentEntry, const std::string& folder,
                                                bool highSpeed) {
-    portdir::TdlgWinSocket dialog(owner_, currentEntry, folder);
+    app::TdlgWinSocket dialog(owner_, currentEntry, folder);
     dialog.cbHighSpeed->setChecked(highSpeed);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     const portdir::PortEntry& chosen = dialog.Directory().Selected();
-    return PortChoice{chosen.address, chosen.ipPort, dialog.cbHighSpeed->isChecked()};
+    return session::PortChoice{chosen.address, chosen.ipPort, dialog.cbHighSpeed->isChecked()};
 }
 
 }  // namespace morvik::app

@@ -5,12 +5,12 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "app/connection_control.h"
-#include "link/user_dialogs.h"
+#include "session/connection_control.h"
+#include "features/user_interaction.h"
 
 namespace morvik::app {
 
-class QtUserDialogs : public link::UserDialogs {
+class QtUserDialogs : public features::UserDialogs {
 public:
     void SetOwner(QWidget* owner) { owner_ = owner; }
     void ShowError(const std::string& text) override;
@@ -19,10 +19,10 @@ private:
     QPointer<QWidget> owner_;
 };
 
-class QtPortDialog : public PortDialog {
+class QtPortDialog : public session::PortDialog {
 public:
     void SetOwner(QWidget* owner) { owner_ = owner; }
-    std::optional<PortChoice> Choose(const std::string& currentEntry, const std::string& folder,
+    std::optional<session::PortChoice> Choose(const std::string& currentEntry, const std::string& folder,
                                      bool highSpeed) override;
 
 private:

@@ -11,7 +11,7 @@ constexpr std::array<int, 5> kPanelWidths = {120, 100, 100, 200, 20};
 
 }  // namespace
 
-StatusPanels::StatusPanels(link::StatusBar& model, QWidget* parent) : QStatusBar(parent) {
+StatusPanels::StatusPanels(channel::StatusBar& model, QWidget* parent) : QStatusBar(parent) {
     setObjectName("StatusBar");
     setSizeGripEnabled(false);
     for (std::size_t i = 0; i < panels_.size(); ++i) {
@@ -19,7 +19,7 @@ StatusPanels::StatusPanels(link::StatusBar& model, QWidget* parent) : QStatusBar
         panel->setFrameShape(QFrame::Panel);
         panel->setFrameShadow(QFrame::Sunken);
         panel->setMinimumWidth(kPanelWidths[i]);
-        if (i == link::kBusyPanel) panel->setAlignment(Qt::AlignCenter);
+        if (i == channel::kBusyPanel) panel->setAlignment(Qt::AlignCenter);
         panel->setText(QString::fromStdString(model.panels[i].Get()));
         addWidget(panel);
         panels_[i] = panel;

@@ -6,7 +6,7 @@
 
 #include <array>
 
-#include "link/status_bar.h"
+#include "channel/status_bar.h"
 
 class QLabel;
 
@@ -15,7 +15,7 @@ namespace morvik::app {
 class StatusPanels : public QStatusBar {
     Q_OBJECT
 public:
-    explicit StatusPanels(link::StatusBar& model, QWidget* parent = nullptr);
+    explicit StatusPanels(channel::StatusBar& model, QWidget* parent = nullptr);
 
     QLabel* Panel(int index) const { return panels_[index]; }
 

@@ -6,7 +6,7 @@
 
 #include "comm/error_codes.h"
 #include "comm/exception_display.h"
-#include "comm/win32_dispatcher.h"
+#include "comm/serial_dispatcher.h"
 #include "platform/serial_device.h"
 
 namespace morvik::comm {

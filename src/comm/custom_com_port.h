@@ -15,7 +15,7 @@
 
 #include "comm/base_component.h"
 #include "comm/base_dispatcher.h"
-#include "comm/com_port_chooser.h"
+#include "comm/serial_port_chooser.h"
 #include "comm/enum_set.h"
 #include "platform/serial_device_map.h"
 

@@ -18,7 +18,7 @@
 #include <memory>
 
 #include "app/monitor_pane.h"
-#include "app/scripted_dialogs.h"
+#include "support/scripted_dialogs.h"
 #include "app/status_panels.h"
 #include "platform/virtual_loop.h"
 #include "support/temp_dir.h"
@@ -30,7 +30,7 @@ namespace {
 class MainWindowTest : public ::testing::Test {
 protected:
     // Creating the window runs the start sequence and with it the port dialog.
-    void Start(std::optional<PortChoice> choice = PortChoice{"Com3", "", false}) {
+    void Start(std::optional<session::PortChoice> choice = session::PortChoice{"Com3", "", false}) {
         portDialog.answers.push_back(std::move(choice));
         window = std::make_unique<Tfm_Morvik2>(shell, dialogs);
     }
@@ -50,9 +50,9 @@ protected:
     test::TempDir folder;
     platform::VirtualLoop loop;
     test::SimPort port{loop};
-    RecordingDialogs dialogs;
-    ScriptedPortDialog portDialog;
-    ApplicationShell shell{loop, port, dialogs, portDialog, FolderPath()};
+    session::RecordingDialogs dialogs;
+    session::ScriptedPortDialog portDialog;
+    session::ApplicationShell shell{loop, port, dialogs, portDialog, FolderPath()};
     std::unique_ptr<Tfm_Morvik2> window;
 };
 
@@ -85,7 +85,7 @@ TEST_F(MainWindowTest, EveryMenuItemHasItsTextAndShortcut) {
 }
 
 TEST_F(MainWindowTest, TheBaudItemReadsCapitalBaudUntilASerialPortIsSet) {
-    Start(PortChoice{"127.0.0.1", "8000", false});
+    Start(session::PortChoice{"127.0.0.1", "8000", false});
     EXPECT_EQ(window->miChangeBaud->text(), "Change to 19200 Baud");
 }
 
@@ -115,7 +115,7 @@ TEST_F(MainWindowTest, StatusBarShowsFivePanelsFromTheStart) {
     const int widths[] = {120, 100, 100, 200, 20};
     for (int panel = 0; panel < 5; ++panel) EXPECT_GE(window->StatusBar->Panel(panel)->minimumWidth(), widths[panel]);
     EXPECT_EQ(window->StatusBar->Panel(4)->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
-    shell.link.model.statusBar.SetText(link::kErrorPanel, "ERROR: No Modul found!");
+    shell.link.model.statusBar.SetText(channel::kErrorPanel, "ERROR: No Modul found!");
     EXPECT_EQ(PanelText(3), "ERROR: No Modul found!");
 }
 
@@ -183,7 +183,7 @@ TEST_F(MainWindowTest, MonitorItemShowsTheTrafficAndTheLabelsRightClickShowsItUn
 
 TEST_F(MainWindowTest, ATypedCommandGoesToTheModuleInCommandMode) {
     Start();
-    shell.link.machine.SetLinkState(link::LinkState::kAtMode);
+    shell.link.machine.SetLinkState(channel::LinkState::kAtMode);
     port.TakeWrites();
     QTest::keyClicks(window->monitorPane->commandLine, "ATI3");
     QTest::keyClick(window->monitorPane->commandLine, Qt::Key_Return);
@@ -194,7 +194,7 @@ TEST_F(MainWindowTest, ATypedCommandGoesToTheModuleInCommandMode) {
 TEST_F(MainWindowTest, ResetSearchAndTestlaufReachTheLink) {
     Start();
     shell.link.model.menu.EnableCommands(true);
-    shell.link.machine.SetLinkState(link::LinkState::kAtMode);
+    shell.link.machine.SetLinkState(channel::LinkState::kAtMode);
     window->sbResetSearch->click();
     EXPECT_EQ(PanelText(2), " Search");
     window->miTestlauf->trigger();
@@ -208,7 +208,7 @@ TEST_F(MainWindowTest, APortErrorOfACommandIsShownAndTheProgramCarriesOn) {
     port.FailNextOpen(-2001, "Specified comport doesn't exist");
     Start();
     EXPECT_EQ(dialogs.errors, (std::vector<std::string>{"Specified comport doesn't exist"}));
-    portDialog.answers.push_back(PortChoice{"Com4", "", false});
+    portDialog.answers.push_back(session::PortChoice{"Com4", "", false});
     window->miPort->trigger();
     EXPECT_EQ(PanelText(0), "Com4 /19200");
     EXPECT_EQ(PanelText(2), " Search");

@@ -7,10 +7,10 @@
 #include <algorithm>
 #include <string>
 
-#include "app/application_shell.h"
+#include "session/application_shell.h"
 #include "app/qt_event_loop.h"
-#include "app/scripted_dialogs.h"
-#include "link/com_port_link.h"
+#include "support/scripted_dialogs.h"
+#include "channel/com_port_link.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
 
@@ -26,18 +26,18 @@ protected:
 
     // Starts the program with the given settings and the port dialog answered
     // with entry, then waits until the module has been read.
-    void StartAndRead(const std::string& settings, PortChoice entry) {
+    void StartAndRead(const std::string& settings, session::PortChoice entry) {
         folder.Write("morvik2.ini", settings);
         portDialog.answers.push_back(std::move(entry));
         shell.FormCreate();
         ASSERT_FALSE(shell.ShouldCloseOnShow());
         const bool read = loop.RunUntil(
             [this] {
-                return shell.link.machine.State() == link::LinkState::kAtMode &&
+                return shell.link.machine.State() == channel::LinkState::kAtMode &&
                        shell.link.model.menu.commandsEnabled.Get();
             },
             kReadingBoundMs);
-        ASSERT_TRUE(read) << "state " << shell.link.model.statusBar.Text(link::kLinkStatePanel) << ", errors "
+        ASSERT_TRUE(read) << "state " << shell.link.model.statusBar.Text(channel::kLinkStatePanel) << ", errors "
                           << (dialogs.errors.empty() ? "" : dialogs.errors.front());
     }
     bool MonitorHas(const std::string& line) const {
@@ -51,16 +51,16 @@ protected:
         EXPECT_FALSE(shell.link.model.identity.lbProduct.Get().empty());
         EXPECT_FALSE(shell.link.model.identity.lbFirmware.Get().empty());
         EXPECT_FALSE(shell.link.model.progress.state.Get().visible);
-        EXPECT_EQ(shell.link.model.statusBar.Text(link::kConnectionPanel), " Connect");
+        EXPECT_EQ(shell.link.model.statusBar.Text(channel::kConnectionPanel), " Connect");
         EXPECT_TRUE(dialogs.errors.empty());
     }
 
     test::TempDir folder;
     QtEventLoop loop;
-    link::ComPortLink port{loop};
-    RecordingDialogs dialogs;
-    ScriptedPortDialog portDialog;
-    ApplicationShell shell{loop, port, dialogs, portDialog, FolderPath(), [this](const auto& entries) {
+    channel::ComPortLink port{loop};
+    session::RecordingDialogs dialogs;
+    session::ScriptedPortDialog portDialog;
+    session::ApplicationShell shell{loop, port, dialogs, portDialog, FolderPath(), [this](const auto& entries) {
                                return port.Port().SerialDevices().BindEntries(entries);
                            }};
 };
@@ -71,9 +71,9 @@ TEST_F(ProgramTest, FindsAndReadsTheSimulatedModuleOverTcpAndResetsItOnClosing) 
     ASSERT_GT(simPort, 0);
     const std::string tcpPort = std::to_string(simPort);
     StartAndRead("[Communication]\r\nWinSocket=1\r\nWS_IP=127.0.0.1\r\nWS_Port=" + tcpPort + "\r\n",
-                 PortChoice{"127.0.0.1", tcpPort, false});
+                 session::PortChoice{"127.0.0.1", tcpPort, false});
     EXPECT_EQ(portDialog.calls[0].currentEntry, "127.0.0.1");
-    EXPECT_EQ(shell.link.model.statusBar.Text(link::kPortPanel), " IP: 127.0.0.1");
+    EXPECT_EQ(shell.link.model.statusBar.Text(channel::kPortPanel), " IP: 127.0.0.1");
     ExpectModuleRead();
 
     const std::int64_t closing = loop.NowMs();
@@ -81,7 +81,7 @@ TEST_F(ProgramTest, FindsAndReadsTheSimulatedModuleOverTcpAndResetsItOnClosing) 
     shell.FormClose();
     EXPECT_GE(loop.NowMs() - closing, 3000) << "ATZ, DTR off and close, a second apart";
     // Releasing the connection reports its end like any other disconnect.
-    EXPECT_EQ(shell.link.model.statusBar.Text(link::kConnectionPanel), " Disconnect");
+    EXPECT_EQ(shell.link.model.statusBar.Text(channel::kConnectionPanel), " Disconnect");
     EXPECT_FALSE(port.IsOpen());
     EXPECT_TRUE(sim.WaitForLine("< ATZ{0D}"));
     EXPECT_NE(folder.Read("morvik2.ini").find("WinSocket=1\r\n"), std::string::npos);
@@ -92,9 +92,9 @@ TEST_F(ProgramTest, FindsAndReadsTheSimulatedModuleOnASerialPortBoundToAPseudoTe
     const std::string device = sim.ReadLine().value_or("");
     ASSERT_EQ(device.rfind("/dev/", 0), 0u) << device;
     StartAndRead("[Communication]\r\nPort=7\r\n\r\n[SerialDevices]\r\nCom7=" + device + "\r\n",
-                 PortChoice{"Com7", "", false});
+                 session::PortChoice{"Com7", "", false});
     EXPECT_EQ(portDialog.calls[0].currentEntry, "Com7");
-    EXPECT_EQ(shell.link.model.statusBar.Text(link::kPortPanel), "Com7 /19200");
+    EXPECT_EQ(shell.link.model.statusBar.Text(channel::kPortPanel), "Com7 /19200");
     ExpectModuleRead();
     shell.FormCloseQuery();
     shell.FormClose();
@@ -102,7 +102,7 @@ TEST_F(ProgramTest, FindsAndReadsTheSimulatedModuleOnASerialPortBoundToAPseudoTe
     const std::string settings = folder.Read("morvik2.ini");
     EXPECT_NE(settings.find("Port=7\r\n"), std::string::npos);
     EXPECT_NE(settings.find("WinSocket=0\r\n"), std::string::npos);
-    EXPECT_EQ(shell.link.model.statusBar.Text(link::kLinkStatePanel), "Shutdown");
+    EXPECT_EQ(shell.link.model.statusBar.Text(channel::kLinkStatePanel), "Shutdown");
 }
 
 }  // namespace

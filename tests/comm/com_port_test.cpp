@@ -11,7 +11,7 @@
 #include "comm/data_packet.h"
 #include "comm/error_codes.h"
 #include "comm/exceptions.h"
-#include "comm/winsock_port.h"
+#include "comm/serial_tcp_port.h"
 #include "expect_raises.h"
 #include "platform/poll_loop.h"
 #include "support/pty_pair.h"

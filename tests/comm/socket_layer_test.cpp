@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "comm/device_socket.h"
-#include "comm/ws_connection.h"
+#include "comm/socket_service.h"
+#include "comm/tcp_connection.h"
 #include "platform/poll_loop.h"
 #include "platform/socket_error.h"
 #include "support/tcp_peer.h"

@@ -15,7 +15,7 @@
 
 #include <gtest/gtest.h>
 
-#include "comm/win32_dispatcher.h"
+#include "comm/serial_dispatcher.h"
 #include "platform/poll_loop.h"
 #include "support/pty_pair.h"
 

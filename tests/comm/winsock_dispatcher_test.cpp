@@ -1,4 +1,4 @@
-#include "comm/winsock_dispatcher.h"
+#include "comm/tcp_dispatcher.h"
 
 #include <poll.h>
 
@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "comm/device_socket.h"
+#include "comm/socket_service.h"
 #include "comm/error_codes.h"
 #include "platform/poll_loop.h"
 #include "platform/socket_error.h"

@@ -9,7 +9,7 @@
 #include "comm/data_packet_manager.h"
 #include "comm/error_codes.h"
 #include "comm/exceptions.h"
-#include "comm/winsock_port.h"
+#include "comm/serial_tcp_port.h"
 #include "expect_raises.h"
 #include "platform/poll_loop.h"
 #include "support/tcp_peer.h"

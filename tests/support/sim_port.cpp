@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "link/monitor.h"
+#include "channel/monitor.h"
 
 namespace morvik::test {
 
@@ -11,17 +11,17 @@ SimPort::SimPort(platform::EventLoop& loop) : loop_(loop) {}
 SimPort::~SimPort() = default;
 
 void SimPort::Note(std::string_view event) {
-    transcript_.push_back(std::to_string(loop_.NowMs()) + " " + link::MonitorText(event));
+    transcript_.push_back(std::to_string(loop_.NowMs()) + " " + channel::MonitorText(event));
 }
 
 void SimPort::RequireOpen() const {
-    if (!open_) throw link::PortError(-2007, "device not open");
+    if (!open_) throw channel::PortError(-2007, "device not open");
 }
 
 void SimPort::Open() {
     if (open_) return;
     if (openFailure_) {
-        const link::PortError failure = *openFailure_;
+        const channel::PortError failure = *openFailure_;
         openFailure_.reset();
         Note("open failed");
         throw failure;
@@ -61,17 +61,17 @@ void SimPort::FlushInput() {
 
 void SimPort::FlushOutput() { RequireOpen(); }
 
-void SimPort::SetDeviceLayer(link::DeviceLayer layer) {
+void SimPort::SetDeviceLayer(channel::DeviceLayer layer) {
     if (!open_) layer_ = layer;
 }
 
 void SimPort::SetWsAddress(const std::string& address) {
-    if (open_) throw link::PortError(9006, "Cannot change parameter while socket is connected");
+    if (open_) throw channel::PortError(9006, "Cannot change parameter while socket is connected");
     wsAddress_ = address;
 }
 
 void SimPort::SetWsPort(const std::string& port) {
-    if (open_) throw link::PortError(9006, "Cannot change parameter while socket is connected");
+    if (open_) throw channel::PortError(9006, "Cannot change parameter while socket is connected");
     wsPort_ = port;
 }
 

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "link/port_seam.h"
+#include "channel/port_seam.h"
 #include "platform/event_loop.h"
 
 namespace morvik::test {
@@ -28,7 +28,7 @@ public:
     virtual void BytesFromProgram(std::string_view bytes) = 0;
 };
 
-class SimPort : public link::PortSeam {
+class SimPort : public channel::PortSeam {
 public:
     explicit SimPort(platform::EventLoop& loop);
     ~SimPort() override;
@@ -42,7 +42,7 @@ public:
     // even hold a CR LF): what a converter that packs lines together does.
     void DeliverLines(std::vector<std::string> lines);
     // The next Open fails with this error.
-    void FailNextOpen(int code, const std::string& text) { openFailure_ = link::PortError(code, text); }
+    void FailNextOpen(int code, const std::string& text) { openFailure_ = channel::PortError(code, text); }
 
     // "<time> <event>": "600 open", "2600 write ATZ{0D}", "2610 line RX57 ...".
     const std::vector<std::string>& Transcript() const { return transcript_; }
@@ -57,8 +57,8 @@ public:
     void WriteText(std::string_view text) override;
     void FlushInput() override;
     void FlushOutput() override;
-    void SetDeviceLayer(link::DeviceLayer layer) override;
-    link::DeviceLayer GetDeviceLayer() const override { return layer_; }
+    void SetDeviceLayer(channel::DeviceLayer layer) override;
+    channel::DeviceLayer GetDeviceLayer() const override { return layer_; }
     void SetComNumber(int number) override { comNumber_ = number; }
     int ComNumber() const override { return comNumber_; }
     void SetBaud(int baud) override { baud_ = baud; }
@@ -77,12 +77,12 @@ private:
     ModuleEnd* module_ = nullptr;
     bool open_ = false;
     bool dtr_ = true;
-    link::DeviceLayer layer_ = link::DeviceLayer::kSerial;
+    channel::DeviceLayer layer_ = channel::DeviceLayer::kSerial;
     int comNumber_ = 1;
     int baud_ = 19200;
     std::string wsAddress_;
     std::string wsPort_ = "8000";
-    std::optional<link::PortError> openFailure_;
+    std::optional<channel::PortError> openFailure_;
     std::string pending_;        // module output not yet delivered
     bool deliveryPosted_ = false;
     std::vector<std::string> transcript_;

@@ -1,0 +1,125 @@
+#include "channel/command_channel.h"
+
+#include <limits>
+
+namespace morvik::channel {
+
+namespace {
+
+// Waits poll briefly so an answer is handled the moment it arrives, without
+// blocking on the port and without a busy loop.
+constexpr std::int64_t kWaitSliceMs = 2;
+
+}  // namespace
+
+CommandChannel::CommandChannel(platform::EventLoop& loop, PortSeam& port, LinkFields& fields,
+                               StatusBar& statusBar, Monitor& monitor)
+    : loop_(loop), port_(port), fields_(fields), statusBar_(statusBar), monitor_(monitor) {}
+
+void CommandChannel::SendCommand(const std::string& text) {
+    if (!statusBar_.Connected() || fields_.state == LinkState::kShutdown) return;
+    fields_.receivedLines.clear();
+    LogToMonitor(text, false);
+    if (fields_.state != LinkState::kData && !text.empty()) {
+        fields_.EchoText = text.substr(0, text.size() - 1);
+    }
+    try {
+        port_.WriteText(text);
+    } catch (const std::exception&) {
+        // A lost command shows as a wait without answer; nothing more to do here.
+    }
+}
+
+std::string CommandChannel::WaitForAnswer(std::int64_t intervalMs, bool wait) {
+    fields_.timeout.SetInterval(intervalMs);
+    fields_.timeout.Start();
+    statusBar_.SetText(kErrorPanel, "");
+    if (!wait) return {};
+    SetBusy(true);
+    while (fields_.AnswerLine.empty() && fields_.timeout.IsActive()) loop_.WaitForEvents(kWaitSliceMs);
+    SetBusy(false);
+    fields_.timeout.Stop();
+    if (fields_.AnswerLine.empty()) {
+        fields_.NoAnswer = true;
+        ++fields_.NoAnswerCount;
+    }
+    return fields_.AnswerLine;
+}
+
+std::string CommandChannel::QueryCommand(const std::string& command, bool wait) {
+    fields_.AnswerLine.clear();
+    SendCommand(command + "\r");
+    return WaitForAnswer(kAnswerTimeoutMs, wait);
+}
+
+int CommandChannel::ReadRegister(int n) {
+    fields_.AnswerLine.clear();
+    SendCommand("ATS" + std::to_string(n) + "?\r");
+    return RegisterByte(WaitForAnswer(kAnswerTimeoutMs, true));
+}
+
+std::string CommandChannel::WriteRegister(int n, int value) {
+    fields_.AnswerLine.clear();
+    SendCommand("ATS" + std::to_string(n) + "=" + std::to_string(value) + "\r");
+    return WaitForAnswer(kAnswerTimeoutMs, true);
+}
+
+void CommandChannel::LogToMonitor(std::string_view text, bool received) {
+    if (monitorMuted_) return;
+    // Bounded by emptying, not by scrolling old lines out.
+    if (monitor_.LineCount() > 1000) monitor_.Clear();
+    monitor_.Append((received ? ">" : "<") + MonitorText(text));
+}
+
+void CommandChannel::SetBusy(bool up) {
+    busyCount_ += up ? 1 : -1;
+    statusBar_.SetText(kBusyPanel, std::to_string(busyCount_));
+}
+
+void CommandChannel::SendTypedCommand(const std::string& typed) {
+    if (fields_.state != LinkState::kAtMode && fields_.state != LinkState::kData) return;
+    if (typed.empty()) return;
+    SendCommand(typed == "+++" ? typed : typed + "\r");
+}
+
+std::optional<int> ParseInteger(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == ' ') ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    int base = 10;
+    if (i < text.size() && text[i] == '$') {
+        base = 16;
+        ++i;
+    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        base = 16;
+        i += 2;
+    }
+    if (i == text.size()) return std::nullopt;
+    long long value = 0;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        int digit;
+        if (c >= '0' && c <= '9') {
+            digit = c - '0';
+        } else if (base == 16 && c >= 'a' && c <= 'f') {
+            digit = c - 'a' + 10;
+        } else if (base == 16 && c >= 'A' && c <= 'F') {
+            digit = c - 'A' + 10;
+        } else {
+            return std::nullopt;
+        }
+        value = value * base + digit;
+        if (value > static_cast<long long>(std::numeric_limits<int>::max()) + 1) return std::nullopt;
+    }
+    if (negative) value = -value;
+    if (value > std::numeric_limits<int>::max() || value < std::numeric_limits<int>::min()) return std::nullopt;
+    return static_cast<int>(value);
+}
+
+int RegisterByte(std::string_view answer) {
+    const std::optional<int> value = ParseInteger(answer);
+    return static_cast<int>(static_cast<unsigned>(value.value_or(-1)) & 0xFFu);
+}
+
+}  // namespace morvik::channel

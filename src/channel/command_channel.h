@@ -1,0 +1,68 @@
+#pragma once
+// Everything sent to the module goes through SendCommand, every answer is
+// awaited through WaitForAnswer; the monitor logs the traffic and the busy
+// counter shows how many waits are in progress.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "channel/link_fields.h"
+#include "channel/monitor.h"
+#include "channel/port_seam.h"
+#include "channel/status_bar.h"
+#include "platform/event_loop.h"
+
+namespace morvik::channel {
+
+inline constexpr std::int64_t kAnswerTimeoutMs = 8000;
+
+class CommandChannel {
+public:
+    CommandChannel(platform::EventLoop& loop, PortSeam& port, LinkFields& fields, StatusBar& statusBar,
+                   Monitor& monitor);
+
+    // Sends text as it is (the caller supplies any CR): only while connected and
+    // not shutting down; logs it and remembers it for echo suppression. Port
+    // errors are swallowed; a following wait then times out.
+    void SendCommand(const std::string& text);
+    // Starts the answer time-out; with wait, processes events until an answer
+    // is stored or the time-out stopped. An empty answer sets NoAnswer.
+    std::string WaitForAnswer(std::int64_t intervalMs, bool wait);
+    // Clears AnswerLine, sends the command with CR and waits up to 8000 ms.
+    std::string QueryCommand(const std::string& command, bool wait);
+    // The value of S-register n; 255 when there is no usable answer.
+    int ReadRegister(int n);
+    std::string WriteRegister(int n, int value);
+
+    void LogToMonitor(std::string_view text, bool received);
+    void SetBusy(bool up);
+    int BusyCount() const { return busyCount_; }
+    void SetMonitorMuted(bool muted) { monitorMuted_ = muted; }
+
+    // A command the user typed into the monitor's command line and confirmed
+    // with Enter: in AT-Mode or Data, "+++" goes out as it is, anything else with CR.
+    void SendTypedCommand(const std::string& typed);
+
+    bool NoAnswer() const { return fields_.NoAnswer; }
+
+private:
+    platform::EventLoop& loop_;
+    PortSeam& port_;
+    LinkFields& fields_;
+    StatusBar& statusBar_;
+    Monitor& monitor_;
+    int busyCount_ = 0;
+    bool monitorMuted_ = false;
+};
+
+// The integer a register answer holds, read as the usual string-to-integer
+// conversion does: blanks before it, a sign, decimal digits or a "$"/"0x" hex
+// number, nothing after it, within the range of int. Empty when it is not one.
+std::optional<int> ParseInteger(std::string_view text);
+
+// Reduces a register answer to the byte ReadRegister returns: the low 8 bits
+// of the number, 255 when the answer is empty or not a number.
+int RegisterByte(std::string_view answer);
+
+}  // namespace morvik::channel

@@ -1,0 +1,44 @@
+#pragma once
+// The link's buffers, flags and timers, shared by the state machine that reads
+// the module and the command channel that talks to it.
+
+#include <deque>
+#include <string>
+
+#include "channel/link_state.h"
+#include "platform/event_loop.h"
+
+namespace morvik::channel {
+
+struct LinkFields {
+    explicit LinkFields(platform::EventLoop& loop)
+        : delayTimer(loop), timeout(loop), connectTimeout(loop), testlaufTimer(loop) {
+        connectTimeout.SetInterval(3000);
+        testlaufTimer.SetInterval(10000);
+    }
+
+    LinkState state = LinkState::kOffline;
+    // Received lines not yet dispatched, oldest first: lines that arrive
+    // together must all reach the dispatcher, each with its own notification.
+    std::deque<std::string> receivedLines;
+    std::string AnswerLine;  // the answer to the pending command
+    std::string EchoText;    // the last command sent, without its last character
+    bool NoAnswer = false;   // a wait ended without answer; reading sequences skip their reads
+    int NoAnswerCount = 0;
+    int SearchStep = 0;      // which reset action the next search step performs
+    int TestAttempts = 0;
+    bool repeatOnAir = false;     // after an on-air subscription ends, start the next one
+    int profileLineCounter = 0;   // index of the next line of the "AT&V0" listing
+
+    // Window-style timers: each handler stops its timer first.
+    platform::Timer delayTimer;  // one pending delayed action, chosen by delayTag
+    int delayTag = 0;
+    platform::Timer timeout;         // the answer time-out of the pending wait
+    platform::Timer connectTimeout;  // keep-alive probe after 3000 ms of silence
+    platform::Timer testlaufTimer;   // test run: a new search every 10000 ms
+};
+
+// The delayed actions of the delay timer.
+enum DelayTag : int { kPlainDelay = 0, kSearchStepDelay = 1, kOnAirTickDelay = 2 };
+
+}  // namespace morvik::channel

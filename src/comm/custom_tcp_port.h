@@ -1,0 +1,75 @@
+#pragma once
+// TCmCustomWinsockPort: the port component with its second device layer, a
+// TCP client connection, and the connection's events. The port is open as
+// soon as the connect has started; OnWsConnect follows when the connection
+// is established, OnWsError when it fails or breaks, OnWsDisconnect when an
+// established connection ends. Proxies, telnet processing and server mode are
+// not built: the program uses none of them.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "comm/custom_com_port.h"
+#include "comm/tcp_dispatcher.h"
+
+namespace morvik::comm {
+
+class TCmCustomWinsockPort : public TCmCustomComPort, private WsEventSink {
+public:
+    using TWsErrorEvent = std::function<void(TCmCustomWinsockPort& sender, std::int32_t errorCode)>;
+    using TWsNotifyEvent = std::function<void(TCmCustomWinsockPort& sender)>;
+
+    explicit TCmCustomWinsockPort(platform::EventLoop& loop);
+    ~TCmCustomWinsockPort() override;
+
+    // Host name or dotted IPv4 address, and port number or TCP service name.
+    // Both are trimmed; changing them while the port is open raises 9006.
+    const std::string& WsAddress() const { return wsAddress_; }
+    void SetWsAddress(const std::string& address);
+    const std::string& WsPort() const { return wsPort_; }
+    void SetWsPort(const std::string& port);
+    // Telnet processing is not built; the setting is kept for the program's form.
+    bool WsTelnet() const { return wsTelnet_; }
+    void SetWsTelnet(bool on) { wsTelnet_ = on; }
+    // The local host's IPv4 addresses, looked up at each read.
+    std::vector<std::string> WsLocalAddresses() const;
+    int WsLocalAddressIndex() const { return wsLocalAddressIndex_; }
+    void SetWsLocalAddressIndex(int index) { wsLocalAddressIndex_ = index; }
+    // Set from a successful connect until the disconnect check of the next close.
+    bool IsWsConnected() const { return connected_; }
+
+    TWsNotifyEvent OnWsConnect;
+    TWsNotifyEvent OnWsDisconnect;
+    TWsErrorEvent OnWsError;
+
+protected:
+    bool SupportsLayer(TDeviceLayer layer) const override { return layer == dlWin32 || layer == dlWinsock; }
+    std::unique_ptr<TCmBaseDispatcher> CreateDispatcher() override;
+    int OpenDevice(TCmBaseDispatcher& dispatcher) override;
+    void LayerChanged() override;
+    void BeforeAnnounceOpen() override;
+    void AfterClose() override;
+
+private:
+    // WsEventSink: the connection's events, while the dispatcher counts as delivering.
+    void WsConnected() override;
+    void WsClosedByPeer() override;
+    void WsError(int code) override;
+
+    // Closes the port once the current event has been handled, if it is
+    // still the same opening of the port by then.
+    void QueueClose();
+    int ResolveRemote(platform::Ipv4Endpoint& remote);
+
+    std::string wsAddress_;
+    std::string wsPort_ = "telnet";
+    bool wsTelnet_ = true;
+    int wsLocalAddressIndex_ = 0;
+    bool connected_ = false;
+    std::uint64_t openCount_ = 0;  // tells a queued close which opening it belongs to
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace morvik::comm

@@ -1,0 +1,95 @@
+#pragma once
+// TCmWinsockDispatcher: the dispatcher of a port on a TCP client connection.
+// It runs without threads, on the loop thread: a dispatch runs on every
+// 50 ms tick of its timer and at once when bytes arrive at the socket. The
+// connection's events (connected, closed by the peer, error) go to the port
+// through WsEventSink while the dispatcher counts as delivering, so a close
+// the port's handlers ask for waits until the event has been handled.
+//
+// The line settings of a TCP connection are fixed (19200 baud, 8 data bits,
+// no parity); programming the line, DTR or RTS does nothing.
+
+#include <functional>
+
+#include "comm/base_dispatcher.h"
+#include "comm/tcp_connection.h"
+#include "platform/event_loop.h"
+#include "platform/socket.h"
+
+namespace morvik::comm {
+
+// What the port hears about its TCP connection, on the loop thread.
+class WsEventSink {
+public:
+    virtual void WsConnected() = 0;
+    virtual void WsClosedByPeer() = 0;
+    // A failed connect (10060, 10061, 10065, ...) or a broken connection (10054, ...).
+    virtual void WsError(int code) = 0;
+
+protected:
+    ~WsEventSink() = default;
+};
+
+class TCmWinsockDispatcher final : public TCmBaseDispatcher, private WsConnectionOwner {
+public:
+    static constexpr std::int64_t kTimerIntervalMs = 50;
+
+    // sink may be null: the events are then dropped.
+    TCmWinsockDispatcher(platform::EventLoop& loop, WsEventSink* sink);
+    ~TCmWinsockDispatcher() override;
+
+    // Where StartPort connects to; set before it.
+    void SetRemoteAddress(const platform::Ipv4Endpoint& remote) { remote_ = remote; }
+    const platform::Ipv4Endpoint& RemoteAddress() const { return remote_; }
+    // Client mode binds to any local address and lets the system pick the port.
+    const platform::Ipv4Endpoint& LocalAddress() const { return local_; }
+    bool IsClient() const { return true; }
+    bool IsTelnet() const { return false; }
+
+    // The fixed line never changes.
+    int ProgramLine(int baud, int parity, int dataBits, int stopBits) override;
+
+    // One dispatch: move received bytes into the receive ring, send what is
+    // queued, deliver the triggers. Re-entrant calls return at once.
+    void Dispatch();
+
+protected:
+    // Opens the connection's socket and starts the connect; the error of a
+    // failed start is returned negated (the port raises it as a socket error).
+    int OpenDevice(const PortSettings& settings) override;
+    void CloseDevice() override;
+    std::uint8_t ReadDeviceModemStatus() override;
+    int DeviceInputCount() override;
+    int ReadDevice(std::uint8_t* destination, int count) override;
+    void PurgeDeviceInput() override;
+    int OutputFreeLocked() override;
+    int OutputCountLocked() override;
+    int PutOutputLocked(const std::uint8_t* data, int count) override;
+    void DiscardOutputLocked() override;
+    int StartDispatch() override;
+    void StopDispatch() override;
+
+private:
+    // WsConnectionOwner: the connection's notifications.
+    void WsDataArrived() override;
+    void WsConnected() override;
+    void WsClosed() override;
+    void WsError(int error) override;
+
+    // Reports a failure that a transfer met and nobody reported yet.
+    void ReportTransferFailure();
+    // Runs a call to the port marked as a delivery, then completes a stop the
+    // port asked for meanwhile, unless a dispatch or delivery is still running.
+    void TellPort(const std::function<void(WsEventSink&)>& event);
+    void TellPortError(int error);
+    void FinishStopIfPending();
+
+    WsEventSink* sink_;
+    platform::Ipv4Endpoint remote_;
+    platform::Ipv4Endpoint local_;
+    TWsConnection* connection_ = nullptr;
+    platform::Timer timer_;
+    bool dispatching_ = false;
+};
+
+}  // namespace morvik::comm

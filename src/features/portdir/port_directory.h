@@ -1,0 +1,54 @@
+#pragma once
+// The state and rules of the port directory dialog ("Communication Port"):
+// the list of entries with its selected row, the edit mode, and what happens
+// on New, Edit..., Clear... and every attempt to close. The dialog widget only
+// shows this and forwards the user's actions.
+
+#include <string>
+#include <vector>
+
+#include "features/portdir/port_directory_file.h"
+
+namespace morvik::portdir {
+
+enum class EditMode { kList = 0, kNew = 1, kEdit = 2 };
+
+class PortDirectory {
+public:
+    // FormCreate: reads the file in folder and selects the last entry whose
+    // address equals currentPortText exactly (letter case counts), else the first.
+    PortDirectory(std::string currentPortText, std::string folder);
+
+    const std::vector<PortEntry>& Rows() const { return rows_; }
+    int SelectedRow() const { return selected_; }
+    const PortEntry& Selected() const { return rows_[selected_]; }
+    // Out-of-range rows are ignored.
+    void Select(int row);
+    EditMode Mode() const { return mode_; }
+    // Set when the existing file could not be read; the file is then left alone at close.
+    const std::string& LoadError() const { return loadError_; }
+
+    // "New": an empty row appended and selected; returns the fields to edit (empty).
+    PortEntry miNewClick();
+    // "Edit...": returns the selected row's texts as the fields to edit.
+    PortEntry miEditClick();
+    // "Clear...", without asking: the only entry becomes "Com1", otherwise the selected row goes.
+    void miClearClick();
+
+    // Every attempt to close, OK and Cancel alike. While editing, the typed
+    // fields go into the selected row, the list page returns and the close is
+    // refused; on the list page the close is allowed.
+    bool FormCloseQuery(const PortEntry& typedFields);
+    // The dialog closes with either result: the directory is written back.
+    // Returns an error text, empty on success.
+    std::string FormClose() const;
+
+private:
+    std::string folder_;
+    std::vector<PortEntry> rows_;
+    int selected_ = 0;
+    EditMode mode_ = EditMode::kList;
+    std::string loadError_;
+};
+
+}  // namespace morvik::portdir

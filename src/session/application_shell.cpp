@@ -1,0 +1,115 @@
+#include "session/application_shell.h"
+
+#include "session/settings.h"
+
+namespace morvik::session {
+
+namespace {
+
+constexpr std::int64_t kShutdownPauseMs = 1000;
+constexpr std::int64_t kPauseSliceMs = 100;
+
+}  // namespace
+
+ApplicationShell::ApplicationShell(platform::EventLoop& loop, channel::PortSeam& port, features::UserDialogs& dialogs,
+                                   PortDialog& portDialog, std::string programFolder,
+                                   SerialDeviceBinder bindSerialDevices)
+    : link(loop, port, dialogs, programFolder),
+      connection(port, link, portDialog, programFolder),
+      loop_(loop),
+      port_(port),
+      dialogs_(dialogs),
+      programFolder_(std::move(programFolder)),
+      bindSerialDevices_(std::move(bindSerialDevices)) {}
+
+void ApplicationShell::FormCreate() {
+    session::MainWindowModel& model = link.model;
+    link.machine.SetLinkState(channel::LinkState::kOffline);
+    model.statusBar.SetText(channel::kConnectionPanel, std::string(channel::kDisconnectText));
+    model.menu.EnableCommands(false);
+
+    const SettingsFile file = ReadSettings(programFolder_);
+    if (!file.error.empty()) dialogs_.ShowError(file.error);
+    const Settings& settings = file.settings;
+    if (bindSerialDevices_) {
+        for (const std::string& message : bindSerialDevices_(settings.serialDevices)) {
+            dialogs_.ShowError(message);
+        }
+    }
+    model.menu.SetViewMode(settings.viewMode);
+    model.monitor.menuChecked.Set(settings.viewMonitor);
+    model.monitor.visible.Set(settings.viewMonitor);
+    // The page follows the view mode; the View menu's check marks wait for the first ShowView.
+    if (settings.viewMode == session::kProfilePage || settings.viewMode == session::kSubscriptPage) {
+        model.menu.shownPage.Set(settings.viewMode);
+    }
+
+    port_.SetWsAddress(settings.wsIp);
+    port_.SetWsPort(settings.wsPort);
+    port_.SetComNumber(settings.port);
+    port_.SetBaud(settings.baud);
+    connection.SetWinSocket(settings.winSocket);
+    if (settings.winSocket) {
+        port_.SetDeviceLayer(channel::DeviceLayer::kTcp);
+        model.statusBar.SetText(channel::kPortPanel, " IP: " + port_.WsAddress());
+    } else {
+        model.statusBar.SetText(channel::kPortPanel, " COM: " + std::to_string(port_.ComNumber()) + " /" +
+                                                      std::to_string(port_.Baud()));
+        port_.SetDeviceLayer(channel::DeviceLayer::kSerial);
+    }
+
+    connection.miPortClick();
+}
+
+bool ApplicationShell::ShouldCloseOnShow() const { return link.machine.State() == channel::LinkState::kOffline; }
+
+void ApplicationShell::ShutdownPause(std::int64_t ms) {
+    link.machine.StartDelay(ms, channel::kPlainDelay);
+    while (link.fields.delayTimer.IsActive()) loop_.WaitForEvents(kPauseSliceMs);
+}
+
+void ApplicationShell::FormCloseQuery() {
+    if (link.machine.State() == channel::LinkState::kOffline) return;
+    link.store.SaveSubscriptionStore(true);
+    link.fields.connectTimeout.Stop();
+    // The test run would start a new search inside the pauses below and
+    // reopen the port that is being released; the module commands go too.
+    link.fields.testlaufTimer.Stop();
+    link.model.menu.EnableCommands(false);
+
+    Settings settings;
+    settings.viewMode = link.model.menu.ViewMode();
+    settings.viewMonitor = link.model.monitor.menuChecked.Get();
+    settings.winSocket = port_.GetDeviceLayer() == channel::DeviceLayer::kTcp;
+    settings.port = port_.ComNumber();
+    settings.wsIp = port_.WsAddress();
+    settings.wsPort = port_.WsPort();
+    const std::string error = WriteSettings(programFolder_, settings);
+    if (!error.empty()) dialogs_.ShowError("The settings were not saved: " + error);
+
+    if (link.machine.State() == channel::LinkState::kAtMode) {
+        // Offline without a new status text: the dispatcher ignores what the reset brings.
+        link.fields.state = channel::LinkState::kOffline;
+        link.channel.SendCommand("ATZ\r");
+        ShutdownPause(kShutdownPauseMs);
+    }
+    link.machine.SetLinkState(channel::LinkState::kShutdown);
+    port_.SetDtr(false);
+    ShutdownPause(kShutdownPauseMs);
+    try {
+        port_.Close();
+    } catch (const std::exception&) {
+        // Errors in closing the port at shutdown are of no further interest.
+    }
+    ShutdownPause(kShutdownPauseMs);
+}
+
+void ApplicationShell::FormClose() {
+    try {
+        port_.Close();
+    } catch (const std::exception&) {
+        // The program ends either way.
+    }
+}
+
+}  // namespace morvik::session

@@ -1,0 +1,57 @@
+#pragma once
+// The program's start and shutdown around one module link: the start sequence
+// that reads "morvik2.ini" and runs the Port command, the check on showing the
+// window, and the orderly shutdown that writes the settings, resets the module
+// and releases the port. The main window calls these from its form events.
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "session/connection_control.h"
+#include "session/module_link.h"
+#include "channel/port_seam.h"
+#include "features/user_interaction.h"
+#include "platform/event_loop.h"
+
+namespace morvik::session {
+
+class ApplicationShell {
+public:
+    // Binds the [SerialDevices] entries to the real port's device map; returns
+    // one message per entry it could not take.
+    using SerialDeviceBinder =
+        std::function<std::vector<std::string>(const std::vector<std::pair<std::string, std::string>>&)>;
+
+    ApplicationShell(platform::EventLoop& loop, channel::PortSeam& port, features::UserDialogs& dialogs,
+                     PortDialog& portDialog, std::string programFolder, SerialDeviceBinder bindSerialDevices = {});
+
+    // The start sequence: settings read, port set up, then the Port command,
+    // whose port errors propagate to the caller's error report.
+    void FormCreate();
+    // True when the window is to close the moment it is shown: the port
+    // dialog at start was cancelled or the port could not be opened.
+    bool ShouldCloseOnShow() const;
+    // The shutdown sequence; never refuses. Does nothing while Offline.
+    void FormCloseQuery();
+    // The port is released before the program ends.
+    void FormClose();
+
+    const std::string& ProgramFolder() const { return programFolder_; }
+
+    session::ModuleLink link;
+    ConnectionControl connection;
+
+private:
+    // Processes events for ms on the delay timer, without the busy counter.
+    void ShutdownPause(std::int64_t ms);
+
+    platform::EventLoop& loop_;
+    channel::PortSeam& port_;
+    features::UserDialogs& dialogs_;
+    std::string programFolder_;
+    SerialDeviceBinder bindSerialDevices_;
+};
+
+}  // namespace morvik::session

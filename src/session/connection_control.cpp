@@ -1,0 +1,114 @@
+#include "session/connection_control.h"
+
+#include <charconv>
+
+namespace morvik::session {
+
+namespace {
+
+constexpr std::int64_t kFirstSearchStepMs = 100;
+
+std::string SerialPortText(int comNumber, int baud) {
+    return "Com" + std::to_string(comNumber) + " /" + std::to_string(baud);
+}
+
+}  // namespace
+
+int ComNumberOfEntry(const std::string& entry) {
+    if (entry.size() < 4) return 0;
+    const std::string digits = entry.substr(3, 2);
+    int number = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+    if (error != std::errc() || end != digits.data() + digits.size() || number < 0) return 0;
+    return number;
+}
+
+ConnectionControl::ConnectionControl(channel::PortSeam& port, session::ModuleLink& link, PortDialog& dialog,
+                                     std::string programFolder)
+    : port_(port), link_(link), dialog_(dialog), programFolder_(std::move(programFolder)) {
+    port_.SetOnConnect([this] { ComPortWsConnect(); });
+    port_.SetOnDisconnect([this] { ComPortWsDisconnect(); });
+    port_.SetOnError([this](int code) { ComPortWsError(code); });
+}
+
+ConnectionControl::~ConnectionControl() {
+    port_.SetOnConnect({});
+    port_.SetOnDisconnect({});
+    port_.SetOnError({});
+}
+
+void ConnectionControl::miPortClick() {
+    link_.fields.connectTimeout.Stop();
+    if (port_.IsOpen()) {
+        port_.FlushInput();
+        port_.FlushOutput();
+        port_.Close();
+    }
+    const std::string current =
+        winSocket_ ? port_.WsAddress() : "Com" + std::to_string(port_.ComNumber());
+    const std::optional<PortChoice> choice =
+        dialog_.Choose(current, programFolder_, port_.Baud() == kHighBaud);
+    if (choice) {
+        winSocket_ = choice->address.find("Com") == std::string::npos;
+        if (winSocket_) {
+            port_.SetWsAddress(choice->address);
+            port_.SetWsPort(choice->ipPort);
+            port_.SetDeviceLayer(channel::DeviceLayer::kTcp);
+            link_.model.statusBar.SetText(channel::kPortPanel, " IP: " + choice->address);
+        } else {
+            port_.SetComNumber(ComNumberOfEntry(choice->address));
+            port_.SetDeviceLayer(channel::DeviceLayer::kSerial);
+            SetPortSpeed(choice->highSpeed);
+            link_.model.statusBar.SetText(channel::kConnectionPanel, std::string(channel::kConnectText));
+        }
+        link_.machine.SetLinkState(channel::LinkState::kSearch);
+    }
+    if (link_.machine.State() != channel::LinkState::kOffline) {
+        if (!port_.IsOpen()) port_.Open();
+        link_.machine.StartDelay(kFirstSearchStepMs, channel::kSearchStepDelay);
+    }
+}
+
+void ConnectionControl::ComPortWsConnect() {
+    link_.model.statusBar.SetText(channel::kConnectionPanel, std::string(channel::kConnectText));
+    link_.machine.SetLinkState(channel::LinkState::kSearch);
+}
+
+void ConnectionControl::ComPortWsDisconnect() {
+    link_.model.statusBar.SetText(channel::kConnectionPanel, std::string(channel::kDisconnectText));
+    link_.machine.SetLinkState(channel::LinkState::kOffline);
+    link_.model.progress.HideProgress();
+}
+
+void ConnectionControl::ComPortWsError(int code) {
+    link_.model.statusBar.SetText(channel::kConnectionPanel, std::string(channel::kDisconnectText));
+    link_.model.statusBar.SetText(channel::kErrorPanel, "ERROR: " + std::to_string(code));
+    link_.machine.SetLinkState(channel::LinkState::kOffline);
+    link_.model.progress.HideProgress();
+}
+
+void ConnectionControl::miChangeBaudClick() { ChangeModuleBaud(baudItemTag_ == 1); }
+
+void ConnectionControl::ChangeModuleBaud(bool high) {
+    link_.channel.QueryCommand(high ? "AT&W-1\\R10&W1&F1" : "AT&W-1\\R7&W1&F1", true);
+    if (!winSocket_) SetPortSpeed(high);
+    link_.machine.SetLinkState(channel::LinkState::kSearch);
+    link_.machine.StartDelay(kFirstSearchStepMs, channel::kSearchStepDelay);
+}
+
+void ConnectionControl::SetPortSpeed(bool high) {
+    port_.Close();
+    if (high) {
+        port_.SetBaud(kHighBaud);
+        baudItemCaption.Set("Change to 19200 baud");
+        baudItemTag_ = 0;
+    } else {
+        port_.SetBaud(kLowBaud);
+        baudItemCaption.Set("Change to 115200 baud");
+        baudItemTag_ = 1;
+    }
+    link_.model.statusBar.SetText(channel::kPortPanel, SerialPortText(port_.ComNumber(), port_.Baud()));
+    port_.Open();
+}
+
+}  // namespace morvik::session

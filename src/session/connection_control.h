@@ -1,0 +1,79 @@
+#pragma once
+// Which port the link uses and at which speed: the Port command (also run at
+// start), the TCP connection events, and the baud change of module and port.
+// It keeps the port text and the connection indicator (status panels 0 and 1)
+// and hands over to the search whenever a port was chosen or changed.
+
+#include <optional>
+#include <string>
+
+#include "session/module_link.h"
+#include "channel/observable.h"
+#include "channel/port_seam.h"
+
+namespace morvik::session {
+
+// What the port directory dialog yields after OK.
+struct PortChoice {
+    std::string address;  // column 0 of the chosen row
+    std::string ipPort;   // column 1 of the chosen row
+    bool highSpeed = false;
+};
+
+// Shows the port directory dialog modally; the program shows the real one,
+// tests answer from a script.
+class PortDialog {
+public:
+    virtual ~PortDialog() = default;
+    // currentEntry: "Com" + serial port number, or the TCP address. Empty on Cancel.
+    virtual std::optional<PortChoice> Choose(const std::string& currentEntry, const std::string& folder,
+                                             bool highSpeed) = 0;
+};
+
+inline constexpr int kLowBaud = 19200;
+inline constexpr int kHighBaud = 115200;
+
+class ConnectionControl {
+public:
+    ConnectionControl(channel::PortSeam& port, session::ModuleLink& link, PortDialog& dialog,
+                      std::string programFolder);
+    ~ConnectionControl();
+    ConnectionControl(const ConnectionControl&) = delete;
+    ConnectionControl& operator=(const ConnectionControl&) = delete;
+
+    // The Port command. Port errors on opening are not caught here: they end
+    // the command and reach the program's error report.
+    void miPortClick();
+
+    void ComPortWsConnect();
+    void ComPortWsDisconnect();
+    void ComPortWsError(int code);
+
+    // The baud item: its tag 1 means "offer 115200".
+    void miChangeBaudClick();
+    void ChangeModuleBaud(bool high);
+    // Reopens the serial port at 115200 (high) or 19200 baud.
+    void SetPortSpeed(bool high);
+
+    // True when the chosen entry is a TCP address.
+    bool WinSocket() const { return winSocket_; }
+    void SetWinSocket(bool on) { winSocket_ = on; }
+
+    // The baud item's caption; at start it reads "Change to 19200 Baud" with tag 0.
+    channel::Observable<std::string> baudItemCaption{std::string("Change to 19200 Baud")};
+    int BaudItemTag() const { return baudItemTag_; }
+
+private:
+    channel::PortSeam& port_;
+    session::ModuleLink& link_;
+    PortDialog& dialog_;
+    std::string programFolder_;
+    bool winSocket_ = false;
+    int baudItemTag_ = 0;
+};
+
+// The serial port number of an entry such as "Com7" or "Com12": the two
+// characters after "Com" read as a whole number, 0 when they are not one.
+int ComNumberOfEntry(const std::string& entry);
+
+}  // namespace morvik::session

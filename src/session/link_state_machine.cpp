@@ -1,0 +1,376 @@
+#include "session/link_state_machine.h"
+
+#include "channel/line_reception.h"
+
+namespace morvik::session {
+
+namespace {
+
+constexpr std::int64_t kPumpSliceMs = 100;
+constexpr std::int64_t kFirstStepDelayMs = 100;
+constexpr std::int64_t kSearchStepMs = 2000;
+constexpr std::int64_t kPortClosedMs = 500;
+constexpr std::int64_t kTestRunPortClosedMs = 3000;
+constexpr std::int64_t kGuardTimeMs = 3000;
+constexpr std::int64_t kEscapeTimeoutMs = 5000;
+constexpr std::int64_t kOnAirTickMs = 1000;
+constexpr std::int64_t kOnAirRestartPauseMs = 500;
+constexpr int kSearchSteps = 4;
+constexpr int kReadingSteps = 6;
+constexpr int kOnAirSteps = 10;
+constexpr int kLastProfileListingLine = 6;
+
+bool Contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
+
+}  // namespace
+
+LinkStateMachine::LinkStateMachine(platform::EventLoop& loop, channel::PortSeam& port, channel::LinkFields& fields,
+                                   channel::CommandChannel& channel, MainWindowModel& model, features::UserDialogs& dialogs,
+                                   ReadingParts parts, std::string programFolder)
+    : loop_(loop),
+      port_(port),
+      fields_(fields),
+      channel_(channel),
+      model_(model),
+      dialogs_(dialogs),
+      parts_(parts),
+      programFolder_(std::move(programFolder)) {
+    fields_.delayTimer.SetHandler([this] { DelayTimerTimer(); });
+    fields_.timeout.SetHandler([this] { TimeoutTimer(); });
+    fields_.connectTimeout.SetHandler([this] { ConnectTimeoutTimer(); });
+    fields_.testlaufTimer.SetHandler([this] { miResetClick(); });
+    port_.SetOnLine([this](const std::string& line) { DataPacketStringPacket(line); });
+    SetLinkState(channel::LinkState::kOffline);
+}
+
+LinkStateMachine::~LinkStateMachine() {
+    port_.SetOnLine({});
+    for (platform::Timer* timer :
+         {&fields_.delayTimer, &fields_.timeout, &fields_.connectTimeout, &fields_.testlaufTimer}) {
+        timer->Stop();
+        timer->SetHandler({});
+    }
+}
+
+void LinkStateMachine::SetLinkState(channel::LinkState state) {
+    fields_.state = state;
+    model_.statusBar.SetText(channel::kLinkStatePanel, channel::LinkStateText(state));
+}
+
+void LinkStateMachine::StartDelay(std::int64_t intervalMs, int tag) {
+    fields_.delayTag = tag;
+    fields_.delayTimer.SetInterval(intervalMs);
+    fields_.delayTimer.Start();
+}
+
+void LinkStateMachine::PumpedWait(std::int64_t intervalMs) {
+    StartDelay(intervalMs, channel::kPlainDelay);
+    channel_.SetBusy(true);
+    while (fields_.delayTimer.IsActive()) loop_.WaitForEvents(kPumpSliceMs);
+    channel_.SetBusy(false);
+}
+
+void LinkStateMachine::DataPacketStringPacket(const std::string& data) {
+    std::optional<std::string> line = channel::DispatchableLine(data, fields_.EchoText);
+    if (!line) return;
+    fields_.receivedLines.push_back(std::move(*line));
+    PostToSelf(&LinkStateMachine::DispatchReceivedLine);
+}
+
+void LinkStateMachine::DispatchReceivedLine() {
+    // The queue may have been emptied by a command sent since the line came.
+    if (fields_.receivedLines.empty()) return;
+    const std::string line = std::move(fields_.receivedLines.front());
+    fields_.receivedLines.pop_front();
+    Dispatch(line);
+}
+
+void LinkStateMachine::Dispatch(const std::string& line) {
+    switch (fields_.state) {
+        case channel::LinkState::kOffline:
+        case channel::LinkState::kShutdown:
+            return;
+        case channel::LinkState::kSearch:
+            channel_.LogToMonitor(line, true);
+            if (Contains(line, "RX")) {
+                SetLinkState(channel::LinkState::kData);
+                EnterCommandMode();
+            }
+            return;
+        case channel::LinkState::kData:
+            channel_.LogToMonitor(line, true);
+            return;
+        case channel::LinkState::kAtStart:
+            channel_.LogToMonitor(line, true);
+            if (Contains(line, "OK")) ReadingSequence();
+            return;
+        case channel::LinkState::kAtMode:
+            DispatchInAtMode(line);
+            return;
+        case channel::LinkState::kAtOas:
+            channel_.LogToMonitor(line, true);
+            fields_.timeout.Stop();
+            if (line == "WAIT") {
+                model_.progress.ShowProgress("On Air Subscript", kOnAirSteps);
+                StartDelay(kOnAirTickMs, channel::kOnAirTickDelay);
+                return;
+            }
+            if (line == "ERROR") fields_.repeatOnAir = false;
+            OnAirEndSequence();
+            return;
+    }
+}
+
+void LinkStateMachine::DispatchInAtMode(const std::string& line) {
+    if (Contains(line, "RX")) {
+        // The module restarted: the next search step is the escape.
+        fields_.SearchStep = 2;
+        ResetSearch();
+        return;
+    }
+    RestartConnectTimeout();
+    channel_.LogToMonitor(line, true);
+    if (!Contains(fields_.EchoText, "AT&V0")) {
+        TakeAnswer(line);
+        fields_.timeout.Stop();
+        return;
+    }
+    // The profile listing: only its last line completes the wait.
+    const int index = fields_.profileLineCounter++;
+    if (const std::optional<int> offset = channel::ProfileListingOffset(index)) {
+        parts_.profile.ParseProfileLine(*offset, line);
+        if (index == kLastProfileListingLine) {
+            TakeAnswer(line);
+            fields_.timeout.Stop();
+            fields_.connectTimeout.Start();
+        }
+    }
+}
+
+void LinkStateMachine::TakeAnswer(const std::string& line) {
+    // The first line that comes for a command is its answer: a result code
+    // following a value in the same read must not replace the value before the
+    // waiting caller has taken it.
+    if (fields_.AnswerLine.empty()) fields_.AnswerLine = line;
+}
+
+void LinkStateMachine::RestartConnectTimeout() {
+    fields_.connectTimeout.Stop();
+    fields_.connectTimeout.Start();
+}
+
+void LinkStateMachine::ReadingSequence() {
+    fields_.delayTimer.Stop();
+    fields_.SearchStep = 0;
+    SetLinkState(channel::LinkState::kAtMode);
+    fields_.timeout.Stop();
+    Progress& progress = model_.progress;
+    progress.ShowProgress("READING", kReadingSteps);
+
+    if (!fields_.NoAnswer) parts_.identification.ReadIdentity();
+    progress.SetProgress(-1);
+    if (!fields_.NoAnswer) model_.devicePanel.edIPUI.Set(parts_.table.ReadDeviceIdentity());
+    progress.SetProgress(-1);
+    model_.menu.ShowView(model_.menu.ViewMode(), true);
+    progress.SetProgress(-1);
+    if (!fields_.NoAnswer) parts_.profile.ReadProfile();
+    progress.SetProgress(-1);
+    if (!fields_.NoAnswer) model_.identity.lbCurrentSubscript.Set(parts_.table.ReadCurrentSubscriptionIndex());
+    progress.SetProgress(-1);
+    if (!fields_.NoAnswer) parts_.table.ReadAllSubscriptions(true);
+    progress.SetProgress(-1);
+    RestoreDetailsIfIdentified();
+
+    if (fields_.NoAnswer) {
+        ResetSearch();  // in AT-Mode: saves pending store changes and disables the commands
+    } else {
+        fields_.connectTimeout.Start();
+    }
+    progress.HideProgress();
+    model_.menu.EnableCommands(true);
+}
+
+void LinkStateMachine::RestoreDetailsIfIdentified() {
+    const std::string& deviceIdentity = model_.devicePanel.edIPUI.Get();
+    if (fields_.NoAnswer || deviceIdentity.empty()) return;
+    const bool serverFp = parts_.identification.ConfigType() == profile::kServerFp;
+    parts_.store.RestoreSubscriptionDetails(programFolder_ + (serverFp ? "FPSubscript.ini" : "PPSubscript.ini"),
+                                            deviceIdentity);
+}
+
+void LinkStateMachine::OnAirEndSequence() {
+    SetLinkState(channel::LinkState::kAtMode);
+    if (!fields_.NoAnswer) parts_.table.ReadAllSubscriptions(true);
+    RestoreDetailsIfIdentified();
+    if (fields_.NoAnswer) {
+        ResetSearch();
+    } else if (fields_.repeatOnAir) {
+        PumpedWait(kOnAirRestartPauseMs);
+        PostToSelf(&LinkStateMachine::RestartOnAir);
+    } else {
+        fields_.connectTimeout.Start();
+    }
+    model_.progress.HideProgress();
+}
+
+void LinkStateMachine::RestartOnAir() { parts_.onAir.StartOnAirSubscription(); }
+
+void LinkStateMachine::ResetSearch() {
+    parts_.store.SaveSubscriptionStore(true);
+    model_.menu.EnableCommands(false);
+    if (fields_.state != channel::LinkState::kSearch) return;
+
+    model_.progress.ShowProgress("SEARCHING", kSearchSteps);
+    model_.statusBar.SetText(channel::kBusyPanel, "");
+    if (fields_.NoAnswer) fields_.repeatOnAir = false;
+    fields_.NoAnswer = false;
+    fields_.connectTimeout.Stop();
+    model_.monitor.Clear();
+    fields_.receivedLines.clear();
+    parts_.identification.ClearIdentity();
+    parts_.profile.ClearProfile();
+    parts_.table.InitSubscriptionTable();
+    SetLinkState(channel::LinkState::kSearch);
+
+    try {
+        ResetAction();
+    } catch (const std::exception& error) {
+        // The port could not be reopened: the search stops here with the
+        // port's error shown, as any command that meets a port error.
+        dialogs_.ShowError(error.what());
+        return;
+    }
+    StartDelay(kSearchStepMs, channel::kSearchStepDelay);
+    ++fields_.SearchStep;
+    model_.progress.SetProgress(fields_.SearchStep);
+    if (fields_.SearchStep > 2) fields_.SearchStep = 0;
+}
+
+void LinkStateMachine::ResetAction() {
+    if (!model_.statusBar.Connected()) {
+        ReopenPort(kPortClosedMs);
+        return;
+    }
+    switch (fields_.SearchStep) {
+        case 0:
+            ReopenPort(model_.menu.testlaufChecked.Get() ? kTestRunPortClosedMs : kPortClosedMs);
+            break;
+        case 1:
+            channel_.SendCommand("ATZ\r");
+            break;
+        case 2:
+            channel_.SendCommand("+++");
+            break;
+        default:
+            break;
+    }
+}
+
+void LinkStateMachine::ReopenPort(std::int64_t closedMs) {
+    port_.SetDtr(false);
+    port_.Close();
+    PumpedWait(closedMs);
+    port_.Open();
+    port_.SetDtr(true);
+}
+
+void LinkStateMachine::EnterCommandMode() {
+    PumpedWait(kGuardTimeMs);  // also replaces the pending search step
+    SetLinkState(channel::LinkState::kAtStart);
+    // A stale answer from an earlier exchange must not end the wait for "OK" at once.
+    fields_.AnswerLine.clear();
+    channel_.SendCommand("+++");
+    channel_.SetBusy(true);
+    if (channel_.WaitForAnswer(kEscapeTimeoutMs, true).empty()) {
+        SetLinkState(channel::LinkState::kSearch);
+        ResetSearch();
+    }
+    channel_.SetBusy(false);
+}
+
+void LinkStateMachine::CancelOperation() {
+    switch (fields_.state) {
+        case channel::LinkState::kSearch:
+            fields_.connectTimeout.Stop();
+            SetLinkState(channel::LinkState::kData);
+            break;
+        case channel::LinkState::kAtOas:
+            channel_.QueryCommand("AT", false);  // ends the module's on-air subscription
+            fields_.repeatOnAir = false;
+            break;
+        default:
+            break;
+    }
+}
+
+void LinkStateMachine::DelayTimerTimer() {
+    fields_.delayTimer.Stop();
+    switch (fields_.delayTag) {
+        case channel::kSearchStepDelay:
+            ResetSearch();
+            break;
+        case channel::kOnAirTickDelay:
+            model_.progress.SetProgress(-1);
+            StartDelay(kOnAirTickMs, channel::kOnAirTickDelay);
+            break;
+        default:
+            break;
+    }
+}
+
+void LinkStateMachine::TimeoutTimer() {
+    fields_.timeout.Stop();
+    if (fields_.state != channel::LinkState::kSearch) return;  // the stopped timer ends the pending wait
+    model_.statusBar.SetText(channel::kErrorPanel, "ERROR: No Modul found!");
+    ResetSearch();
+}
+
+void LinkStateMachine::ConnectTimeoutTimer() {
+    if (!fields_.connectTimeout.IsActive()) return;
+    if (channel_.BusyCount() > 0) {
+        // A wait is in progress and its own time-out watches the module. A
+        // probe nested in it would hand its "OK" to the waiting command as
+        // that command's answer; check again after the next silence instead.
+        RestartConnectTimeout();
+        return;
+    }
+    fields_.connectTimeout.Stop();
+    channel_.SetMonitorMuted(true);  // neither the probe nor its answer reaches the monitor
+    model_.statusBar.SetText(channel::kBusyPanel, "x");
+    const std::string answer = channel_.QueryCommand("AT", true);
+    if (!answer.empty() || (fields_.state != channel::LinkState::kSearch && fields_.state != channel::LinkState::kAtMode)) {
+        fields_.connectTimeout.Start();
+    } else {
+        SetLinkState(channel::LinkState::kSearch);
+        ResetSearch();
+    }
+    model_.statusBar.SetText(channel::kBusyPanel, "");
+    channel_.SetMonitorMuted(false);
+}
+
+void LinkStateMachine::miResetClick() {
+    SetLinkState(channel::LinkState::kSearch);
+    StartDelay(kFirstStepDelayMs, channel::kSearchStepDelay);
+    if (model_.menu.testlaufChecked.Get()) ++fields_.TestAttempts;
+    model_.devicePanel.TestErgebnis.Set(std::to_string(fields_.TestAttempts) + "/" +
+                                        std::to_string(fields_.NoAnswerCount));
+}
+
+void LinkStateMachine::miTestlaufClick() {
+    const bool on = !model_.menu.testlaufChecked.Get();
+    model_.menu.testlaufChecked.Set(on);
+    if (on) {
+        fields_.TestAttempts = 0;
+        fields_.NoAnswerCount = 0;
+        model_.devicePanel.TestErgebnis.Set("0/0");
+    }
+    fields_.testlaufTimer.SetEnabled(on);
+}
+
+void LinkStateMachine::PostToSelf(void (LinkStateMachine::*handler)()) {
+    loop_.Post([this, alive = std::weak_ptr<bool>(alive_), handler] {
+        if (alive.lock()) (this->*handler)();
+    });
+}
+
+}  // namespace morvik::session

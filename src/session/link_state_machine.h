@@ -1,0 +1,98 @@
+#pragma once
+// The heart of the link: finds the module on the open port, brings it into
+// command mode, reads it, keeps the link alive and routes every line the
+// module sends to whoever waits for it.
+
+#include <memory>
+#include <string>
+
+#include "channel/command_channel.h"
+#include "channel/link_fields.h"
+#include "session/main_window_model.h"
+#include "channel/port_seam.h"
+#include "features/user_interaction.h"
+#include "platform/event_loop.h"
+#include "features/profile/identification.h"
+#include "features/profile/profile_view.h"
+#include "features/subscriptions/on_air_subscription.h"
+#include "features/subscriptions/subscription_store.h"
+#include "features/subscriptions/subscription_table.h"
+
+namespace morvik::session {
+
+// The operations of the other subsystems that the reading sequence and the
+// search call.
+struct ReadingParts {
+    profile::Identification& identification;
+    profile::ProfileView& profile;
+    subscriptions::SubscriptionTable& table;
+    subscriptions::SubscriptionStore& store;
+    subscriptions::OnAirSubscription& onAir;
+};
+
+class LinkStateMachine {
+public:
+    LinkStateMachine(platform::EventLoop& loop, channel::PortSeam& port, channel::LinkFields& fields, channel::CommandChannel& channel,
+                     MainWindowModel& model, features::UserDialogs& dialogs, ReadingParts parts, std::string programFolder);
+    ~LinkStateMachine();
+    LinkStateMachine(const LinkStateMachine&) = delete;
+    LinkStateMachine& operator=(const LinkStateMachine&) = delete;
+
+    channel::LinkState State() const { return fields_.state; }
+    void SetLinkState(channel::LinkState state);
+
+    // Arms the delay timer with one pending action, replacing any other.
+    void StartDelay(std::int64_t intervalMs, int tag);
+    // Processes events until the delay timer has stopped, counting as busy.
+    // Lasts longer when a handler inside re-arms the delay timer.
+    void PumpedWait(std::int64_t intervalMs);
+
+    // One step of the search: reopen with a DTR pulse, "ATZ" or "+++".
+    void ResetSearch();
+    // The escape into command mode after the module was seen.
+    void EnterCommandMode();
+    // The progress window's Cancel: stops a search or an on-air subscription.
+    void CancelOperation();
+
+    // The line packet's event: keeps the line for the dispatcher and posts a
+    // line-received notification.
+    void DataPacketStringPacket(const std::string& data);
+    // Handler of one line-received notification: dispatches the oldest kept line.
+    void DispatchReceivedLine();
+    // Handler of the notification that starts the next repeated on-air subscription.
+    void RestartOnAir();
+
+    void DelayTimerTimer();
+    void TimeoutTimer();
+    void ConnectTimeoutTimer();
+
+    // Reset/Search: the menu item, the toolbar button and the test run's tick.
+    void miResetClick();
+    // "Testlauf": toggles the test run.
+    void miTestlaufClick();
+
+private:
+    void Dispatch(const std::string& line);
+    void DispatchInAtMode(const std::string& line);
+    void TakeAnswer(const std::string& line);
+    void ReadingSequence();
+    void OnAirEndSequence();
+    void RestoreDetailsIfIdentified();
+    void ResetAction();
+    void ReopenPort(std::int64_t closedMs);
+    void RestartConnectTimeout();
+    void PostToSelf(void (LinkStateMachine::*handler)());
+
+    platform::EventLoop& loop_;
+    channel::PortSeam& port_;
+    channel::LinkFields& fields_;
+    channel::CommandChannel& channel_;
+    MainWindowModel& model_;
+    features::UserDialogs& dialogs_;
+    ReadingParts parts_;
+    std::string programFolder_;
+    // Posted notifications check it, so none runs after the machine is gone.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace morvik::session

@@ -1,0 +1,25 @@
+#include "session/progress.h"
+
+namespace morvik::session {
+
+void Progress::ShowProgress(const std::string& caption, int maximum) {
+    state.Set(ProgressState{caption, maximum, 0, true});
+}
+
+void Progress::SetProgress(int value) {
+    ProgressState next = state.Get();
+    if (value < 0) {
+        next.position = next.position < next.maximum ? next.position + 1 : 0;
+    } else if (value <= next.maximum) {
+        next.position = value;
+    }
+    state.Set(next);
+}
+
+void Progress::HideProgress() {
+    ProgressState next = state.Get();
+    next.visible = false;
+    state.Set(next);
+}
+
+}  // namespace morvik::session

@@ -1,0 +1,126 @@
+#include "app/port_directory_dialog.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "support/temp_dir.h"
+
+namespace morvik::app {
+using namespace portdir;
+namespace {
+
+class PortDirectoryDialogTest : public ::testing::Test {
+protected:
+    PortDirectoryDialogTest() {
+        folder.Write("DectPort.ini",
+                     "[Port]\r\nNo=2\r\nAddr1=Com1\r\nPort1=\r\nComment1=desk\r\n"
+                     "Addr2=127.0.0.1\r\nPort2=8000\r\nComment2=simulator\r\n");
+    }
+    QString Cell(const TdlgWinSocket& dialog, int row, int column) const {
+        return dialog.sgIPPort->item(row, column)->text();
+    }
+    bool OnListPage(const TdlgWinSocket& dialog) const { return dialog.sgIPPort->isVisibleTo(&dialog); }
+
+    // The program passes its folder around with a trailing "/".
+    std::string FolderPath() const { return folder.Path() + "/"; }
+
+    test::TempDir folder;
+};
+
+TEST_F(PortDirectoryDialogTest, ShowsTheDirectoryWithTheCurrentPortSelected) {
+    TdlgWinSocket dialog(nullptr, "127.0.0.1", FolderPath());
+    EXPECT_EQ(dialog.windowTitle(), "Communication Port");
+    ASSERT_EQ(dialog.sgIPPort->columnCount(), 3);
+    EXPECT_EQ(dialog.sgIPPort->horizontalHeaderItem(0)->text(), "Com / IP-Addr");
+    EXPECT_EQ(dialog.sgIPPort->horizontalHeaderItem(1)->text(), "IP-Port");
+    EXPECT_EQ(dialog.sgIPPort->horizontalHeaderItem(2)->text(), "Comment");
+    ASSERT_EQ(dialog.sgIPPort->rowCount(), 2);
+    EXPECT_EQ(Cell(dialog, 1, 0), "127.0.0.1");
+    EXPECT_EQ(Cell(dialog, 1, 1), "8000");
+    EXPECT_EQ(Cell(dialog, 1, 2), "simulator");
+    EXPECT_EQ(dialog.sgIPPort->currentRow(), 1);
+    EXPECT_EQ(dialog.cbHighSpeed->text(), "High Speed");
+    EXPECT_TRUE(dialog.OKBtn->isDefault());
+    QStringList menu;
+    for (const QAction* action : dialog.PopupMenu1->actions()) menu << action->text();
+    EXPECT_EQ(menu, (QStringList{"New", "Edit...", "Clear..."}));
+    EXPECT_FALSE(dialog.sgIPPort->item(0, 0)->flags() & Qt::ItemIsEditable);
+}
+
+TEST_F(PortDirectoryDialogTest, ClickingARowSelectsItsEntryForTheCaller) {
+    TdlgWinSocket dialog(nullptr, "127.0.0.1", FolderPath());
+    dialog.show();
+    const QRect cell = dialog.sgIPPort->visualItemRect(dialog.sgIPPort->item(0, 2));
+    QTest::mouseClick(dialog.sgIPPort->viewport(), Qt::LeftButton, {}, cell.center());
+    EXPECT_EQ(dialog.Directory().Selected().address, "Com1");
+}
+
+TEST_F(PortDirectoryDialogTest, NewThenOkReturnsToTheListAndASecondOkClosesAndSaves) {
+    TdlgWinSocket dialog(nullptr, "Com1", FolderPath());
+    dialog.show();
+    dialog.miNewClick();
+    EXPECT_FALSE(OnListPage(dialog));
+    EXPECT_EQ(dialog.sgIPPort->rowCount(), 3);
+    QTest::keyClicks(dialog.edIPAddr, "Com7");
+    QTest::keyClicks(dialog.edIPComment, "usb adapter");
+    QTest::keyClick(dialog.edIPComment, Qt::Key_Return);  // Enter presses OK
+    EXPECT_TRUE(dialog.isVisible()) << "the close is refused while editing";
+    EXPECT_TRUE(OnListPage(dialog));
+    EXPECT_EQ(Cell(dialog, 2, 0), "Com7");
+    EXPECT_EQ(Cell(dialog, 2, 2), "usb adapter");
+    dialog.OKBtn->click();
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.Directory().Selected().address, "Com7");
+    const std::string saved = folder.Read("DectPort.ini");
+    EXPECT_NE(saved.find("No=3\r\n"), std::string::npos);
+    EXPECT_NE(saved.find("Addr3=Com7\r\nPort3=\r\nComment3=usb adapter\r\n"), std::string::npos);
+}
+
+TEST_F(PortDirectoryDialogTest, EscapeWhileEditingTakesTheFieldsOverAndAFurtherCancelCloses) {
+    TdlgWinSocket dialog(nullptr, "Com1", FolderPath());
+    dialog.show();
+    dialog.miEditClick();
+    EXPECT_EQ(dialog.edIPAddr->text(), "Com1");
+    EXPECT_EQ(dialog.edIPComment->text(), "desk");
+    dialog.edIPComment->setText("front desk");
+    QTest::keyClick(dialog.edIPComment, Qt::Key_Escape);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(Cell(dialog, 0, 2), "front desk");
+    dialog.CancelBtn->click();
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_NE(folder.Read("DectPort.ini").find("Comment1=front desk\r\n"), std::string::npos)
+        << "written on Cancel too";
+}
+
+TEST_F(PortDirectoryDialogTest, DoubleClickActsAsOkAndTheCaptionCloseButtonAsCancel) {
+    {
+        TdlgWinSocket dialog(nullptr, "Com1", FolderPath());
+        dialog.show();
+        const QRect cell = dialog.sgIPPort->visualItemRect(dialog.sgIPPort->item(1, 0));
+        // A real double click: the press of the first click, then the double click.
+        QTest::mouseClick(dialog.sgIPPort->viewport(), Qt::LeftButton, {}, cell.center());
+        QTest::mouseDClick(dialog.sgIPPort->viewport(), Qt::LeftButton, {}, cell.center());
+        EXPECT_FALSE(dialog.isVisible());
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+        EXPECT_EQ(dialog.Directory().Selected().address, "127.0.0.1");
+    }
+    TdlgWinSocket dialog(nullptr, "Com1", FolderPath());
+    dialog.show();
+    dialog.miClearClick();
+    EXPECT_TRUE(dialog.close());
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_NE(folder.Read("DectPort.ini").find("No=1\r\nAddr1=127.0.0.1\r\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace morvik::app

@@ -1,0 +1,185 @@
+#include "channel/command_channel.h"
+
+#include <gtest/gtest.h>
+
+#include "support/link_fixture.h"
+
+namespace morvik::channel {
+namespace {
+
+class CommandChannelTest : public session::LinkFixture {
+protected:
+    void SetUp() override {
+        Connect();
+        EnterState(LinkState::kAtMode);
+    }
+    CommandChannel& channel = link.channel;
+    LinkFields& fields = link.fields;
+};
+
+TEST_F(CommandChannelTest, MonitorShowsSentAndReceivedLinesWithControlCharactersSpelledOut) {
+    channel.SendCommand("ATZ\r");
+    ModuleSays({"OK"});
+    channel.LogToMonitor(std::string("a\x01\x1f\x7f", 4), true);
+    EXPECT_EQ(MonitorLines(), (std::vector<std::string>{"<ATZ{0D}", ">OK", ">a{01}{1F}\x7f"}));
+    EXPECT_EQ(port.TakeWrites(), std::vector<std::string>{"ATZ\r"});
+}
+
+TEST_F(CommandChannelTest, MonitorIsEmptiedOnlyOnceItHoldsMoreThanAThousandLines) {
+    for (int i = 0; i < 1000; ++i) channel.LogToMonitor("x", false);
+    channel.LogToMonitor("line 1001", false);
+    EXPECT_EQ(link.model.monitor.LineCount(), 1001u);
+    channel.LogToMonitor("first after emptying", true);
+    EXPECT_EQ(MonitorLines(), std::vector<std::string>{">first after emptying"});
+}
+
+TEST_F(CommandChannelTest, MutedMonitorLogsNothing) {
+    channel.SetMonitorMuted(true);
+    channel.SendCommand("AT\r");
+    EXPECT_TRUE(MonitorLines().empty());
+    EXPECT_EQ(port.TakeWrites(), std::vector<std::string>{"AT\r"});
+}
+
+TEST_F(CommandChannelTest, EchoTextIsTheCommandWithoutItsLastCharacterExceptInData) {
+    channel.SendCommand("ATI0\r");
+    EXPECT_EQ(fields.EchoText, "ATI0");
+    channel.SendCommand("+++");
+    EXPECT_EQ(fields.EchoText, "++");
+    EnterState(LinkState::kData);
+    channel.SendCommand("payload\r");
+    EXPECT_EQ(fields.EchoText, "++");
+    EXPECT_EQ(port.TakeWrites(), (std::vector<std::string>{"ATI0\r", "+++", "payload\r"}));
+}
+
+TEST_F(CommandChannelTest, NothingIsSentOrLoggedWhileDisconnectedOrShuttingDown) {
+    link.model.statusBar.SetText(kConnectionPanel, kDisconnectText);
+    channel.SendCommand("AT\r");
+    link.model.statusBar.SetText(kConnectionPanel, kConnectText);
+    EnterState(LinkState::kShutdown);
+    channel.SendCommand("ATZ\r");
+    EXPECT_TRUE(port.TakeWrites().empty());
+    EXPECT_TRUE(MonitorLines().empty());
+    EXPECT_TRUE(fields.EchoText.empty());
+}
+
+TEST_F(CommandChannelTest, SendingEmptiesTheLinesNotYetDispatched) {
+    port.DeliverLines({"late OK"});
+    loop.ProcessPendingEvents();  // the line is kept, its notification pending
+    ASSERT_EQ(fields.receivedLines.size(), 1u);
+    channel.SendCommand("ATI1\r");
+    loop.RunUntilIdle();
+    EXPECT_TRUE(fields.receivedLines.empty());
+    EXPECT_EQ(MonitorLines(), std::vector<std::string>{"<ATI1{0D}"});
+    EXPECT_TRUE(fields.AnswerLine.empty());
+}
+
+TEST_F(CommandChannelTest, AWriteErrorIsSwallowedAndTheWaitTimesOut) {
+    port.Close();
+    EXPECT_EQ(channel.QueryCommand("ATI0", true), "");
+    EXPECT_EQ(loop.NowMs(), kAnswerTimeoutMs);
+    EXPECT_TRUE(fields.NoAnswer);
+    EXPECT_EQ(fields.NoAnswerCount, 1);
+    EXPECT_EQ(MonitorLines(), std::vector<std::string>{"<ATI0{0D}"});
+}
+
+TEST_F(CommandChannelTest, QueryReturnsTheFirstAnswerTheMomentItArrives) {
+    ModuleSaysAt(37, {"DECT hardware 1.0"});
+    EXPECT_EQ(channel.QueryCommand("ATI0", true), "DECT hardware 1.0");
+    EXPECT_EQ(loop.NowMs(), 37);
+    EXPECT_FALSE(fields.timeout.IsActive());
+    EXPECT_FALSE(fields.NoAnswer);
+    EXPECT_EQ(channel.BusyCount(), 0);
+    EXPECT_EQ(Panel(kBusyPanel), "0");
+}
+
+TEST_F(CommandChannelTest, AResultCodeInTheSameReadDoesNotReplaceTheValue) {
+    ModuleSaysAt(5, {"017", "OK"});
+    EXPECT_EQ(channel.ReadRegister(154), 17);
+    loop.RunUntilIdle();
+    EXPECT_EQ(fields.AnswerLine, "017");
+    EXPECT_EQ(MonitorLines(), (std::vector<std::string>{"<ATS154?{0D}", ">017", ">OK"}));
+    // The next command still gets its own first line.
+    ModuleSaysAt(loop.NowMs() + 5, {"OK"});
+    EXPECT_EQ(channel.WriteRegister(12, 50), "OK");
+    EXPECT_EQ(port.TakeWrites(), (std::vector<std::string>{"ATS154?\r", "ATS12=50\r"}));
+}
+
+TEST_F(CommandChannelTest, RegisterAnswersBecomeTheirLowByteAndAnythingElse255) {
+    const std::vector<std::pair<std::string, int>> cases = {
+        {"300", 44}, {"ERROR", 255}, {"003", 3}, {"0", 0}, {" 12", 12}, {"$1F", 31}, {"12 ", 255}, {"-1", 255}};
+    for (const auto& [answer, expected] : cases) {
+        ModuleSaysAt(loop.NowMs() + 3, {answer});
+        EXPECT_EQ(channel.ReadRegister(191), expected) << answer;
+    }
+    EXPECT_FALSE(fields.NoAnswer);
+}
+
+TEST_F(CommandChannelTest, ARegisterReadWithoutAnswerIs255AfterEightSeconds) {
+    EXPECT_EQ(channel.ReadRegister(220), 255);
+    EXPECT_EQ(loop.NowMs(), 8000);
+    EXPECT_TRUE(fields.NoAnswer);
+    EXPECT_EQ(fields.NoAnswerCount, 1);
+}
+
+TEST_F(CommandChannelTest, WaitWithoutWaitingReturnsAtOnceAndLeavesTheTimeOutRunning) {
+    link.model.statusBar.SetText(kErrorPanel, "ERROR: No Modul found!");
+    EXPECT_EQ(channel.QueryCommand("AT^SOAC,", false), "");
+    EXPECT_EQ(loop.NowMs(), 0);
+    EXPECT_TRUE(fields.timeout.IsActive());
+    EXPECT_FALSE(fields.NoAnswer);
+    EXPECT_EQ(Panel(kErrorPanel), "");
+    EXPECT_EQ(channel.BusyCount(), 0);
+}
+
+TEST_F(CommandChannelTest, NestedWaitsShareTheTimeOutAndTheAnswer) {
+    // While the outer query waits, a timer runs an inner query; the module
+    // answers the inner one, and the outer wait, resuming, ends with the same text.
+    std::string inner;
+    std::vector<std::string> busyShown;
+    link.model.statusBar.panels[kBusyPanel].Subscribe([&](const std::string& text) { busyShown.push_back(text); });
+    loop.StartTimer(100, false, [&] { inner = channel.QueryCommand("ATI1", true); });
+    ModuleSaysAt(150, {"firmware 2.10"});
+    const std::string outer = channel.QueryCommand("ATI0", true);
+    EXPECT_EQ(inner, "firmware 2.10");
+    EXPECT_EQ(outer, "firmware 2.10");
+    EXPECT_EQ(loop.NowMs(), 150);
+    EXPECT_EQ(busyShown, (std::vector<std::string>{"1", "2", "1", "0"}));
+}
+
+TEST_F(CommandChannelTest, AnInnerWaitThatStopsTheTimeOutEndsTheOuterWaitWithoutAnswer) {
+    // The inner command gets no answer: its time-out and its stop end both waits.
+    loop.StartTimer(100, false, [&] { channel.QueryCommand("ATI1", true); });
+    EXPECT_EQ(channel.QueryCommand("ATI0", true), "");
+    EXPECT_EQ(loop.NowMs(), 100 + kAnswerTimeoutMs);
+    EXPECT_EQ(fields.NoAnswerCount, 2);
+}
+
+TEST_F(CommandChannelTest, TypedCommandsGoOutInCommandAndDataModeOnly) {
+    channel.SendTypedCommand("ATI0");
+    channel.SendTypedCommand("+++");
+    channel.SendTypedCommand("");
+    EnterState(LinkState::kData);
+    channel.SendTypedCommand("hello");
+    for (LinkState state : {LinkState::kSearch, LinkState::kAtStart, LinkState::kAtOas, LinkState::kOffline}) {
+        EnterState(state);
+        channel.SendTypedCommand("ATZ");
+    }
+    EXPECT_EQ(port.TakeWrites(), (std::vector<std::string>{"ATI0\r", "+++", "hello\r"}));
+}
+
+TEST(ParseInteger, ReadsTheUsualIntegerSyntax) {
+    EXPECT_EQ(ParseInteger("3"), 3);
+    EXPECT_EQ(ParseInteger("003"), 3);
+    EXPECT_EQ(ParseInteger("  -7"), -7);
+    EXPECT_EQ(ParseInteger("+8"), 8);
+    EXPECT_EQ(ParseInteger("0x1f"), 31);
+    EXPECT_EQ(ParseInteger("$FF"), 255);
+    EXPECT_EQ(ParseInteger("2147483647"), 2147483647);
+    EXPECT_EQ(ParseInteger("-2147483648"), -2147483647 - 1);
+    for (const char* bad : {"", " ", "-", "0x", "$", "12a", "1 2", "2147483648", "99999999999999999999", "ERROR"}) {
+        EXPECT_EQ(ParseInteger(bad), std::nullopt) << bad;
+    }
+}
+
+}  // namespace
+}  // namespace morvik::channel

@@ -1,0 +1,141 @@
+// The configuration type and the identity lines, read from the module.
+
+#include "features/profile/identification.h"
+
+#include <gtest/gtest.h>
+
+#include "support/sim_link_fixture.h"
+
+namespace morvik::profile {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class IdentificationTest : public session::SimLinkFixture {
+protected:
+    // Found and read once, then cleared and identified again: faults aimed
+    // at the second occurrence of a command hit this second identification.
+    void ReadInCommandMode() {
+        ASSERT_TRUE(SearchAndRead());
+        Sent();
+        link.identification.ClearIdentity();
+        link.identification.ReadIdentity();
+    }
+    // What the module is asked, without the times.
+    Lines Commands() {
+        Lines commands = Sent();
+        for (std::string& command : commands) command.pop_back();  // the CR
+        return commands;
+    }
+    IdentityLabels& labels = link.model.identity;
+};
+
+TEST_F(IdentificationTest, AServerFpAnswering003IsTypeThreeAndAllFourLinesAreRead) {
+    StartModule();
+    ReadInCommandMode();
+    EXPECT_EQ(link.identification.ConfigType(), kServerFp);
+    EXPECT_EQ(link.model.devicePanel.lbConfigType.Get(), "Server FP");
+    EXPECT_EQ(Commands(), (Lines{"ATS154?", "ATI2", "ATI0", "ATI1", "ATI3"}));
+    EXPECT_EQ(labels.lbProduct.Get(), "DECT Data Module Type 57");
+    EXPECT_EQ(labels.lbHardware.Get(), "D57 Radio Board Rev.C");
+    EXPECT_EQ(labels.lbFirmware.Get(), "Firmware 2.10 Build 0417");
+    EXPECT_EQ(labels.lbManufacture.Get(), "Made 2019-05-14 Lot 1142");
+}
+
+TEST_F(IdentificationTest, EachConfigurationTheModuleHoldsShowsItsText) {
+    const std::vector<std::pair<unsigned, std::string>> cases = {
+        {sim::kReplacementFp, "Replacement FP"}, {sim::kReplacementPp, "Replacement PP"},
+        {sim::kUnknownConfig, "Unknown Config"}};
+    for (const auto& [type, text] : cases) {
+        sim::ModuleConfig config = sim::DefaultModuleConfig();
+        config.state.configType = type;
+        module_.reset();
+        StartModule(config);
+        ReadInCommandMode();
+        EXPECT_EQ(link.identification.ConfigType(), static_cast<int>(type));
+        EXPECT_EQ(link.model.devicePanel.lbConfigType.Get(), text);
+    }
+}
+
+TEST_F(IdentificationTest, AnAnswerThatIsNoNumberGivesTypeFourAndTheLinesAreStillRead) {
+    sim::ModuleConfig config = sim::DefaultModuleConfig();
+    config.faults.Add(sim::Fault::kGarbage, {"ATS154?", 2});
+    StartModule(std::move(config));
+    link.model.devicePanel.lbConfigType.Set("Server FP");
+    ReadInCommandMode();
+    EXPECT_EQ(link.identification.ConfigType(), kNoConfigType);
+    EXPECT_EQ(link.model.devicePanel.lbConfigType.Get(), "");
+    EXPECT_EQ(Commands(), (Lines{"ATS154?", "ATI2", "ATI0", "ATI1", "ATI3"}));
+}
+
+TEST_F(IdentificationTest, NoAnswerToTheTypeQueryEndsTheIdentificationThere) {
+    sim::ModuleConfig config = sim::DefaultModuleConfig();
+    config.faults.Add(sim::Fault::kSilent, {"ATS154?", 2});
+    StartModule(std::move(config));
+    ReadInCommandMode();
+    EXPECT_EQ(link.identification.ConfigType(), kNoConfigType);
+    EXPECT_EQ(Commands(), Lines{"ATS154?"});
+    EXPECT_TRUE(link.channel.NoAnswer());
+}
+
+TEST_F(IdentificationTest, NoAnswerToAti0LeavesTheLaterLabelsAsTheyWere) {
+    sim::ModuleConfig config = sim::DefaultModuleConfig();
+    config.faults.Add(sim::Fault::kSilent, {"ATI0", 2});
+    StartModule(std::move(config));
+    ReadInCommandMode();
+    EXPECT_EQ(Commands(), (Lines{"ATS154?", "ATI2", "ATI0"}));
+    EXPECT_EQ(labels.lbProduct.Get(), "DECT Data Module Type 57");
+    EXPECT_EQ(labels.lbHardware.Get(), "");
+    EXPECT_EQ(labels.lbFirmware.Get(), "");
+}
+
+// Answers the simulated module does not give, said line by line.
+class ScriptedIdentificationTest : public IdentificationTest {
+protected:
+    void SetUp() override { Connect(); }
+    void TypeAnswerIs(const std::string& answer) {
+        ModuleSaysAt(10, {answer});
+        for (int i = 2; i <= 5; ++i) ModuleSaysAt(10 * i, {"line " + std::to_string(i)});
+        EnterState(channel::LinkState::kAtMode);
+        link.identification.ReadIdentity();
+    }
+};
+
+TEST_F(ScriptedIdentificationTest, PlainThreeIsAServerFp) {
+    TypeAnswerIs("3");
+    EXPECT_EQ(link.identification.ConfigType(), kServerFp);
+    EXPECT_EQ(labels.lbManufacture.Get(), "line 5");
+}
+
+TEST_F(ScriptedIdentificationTest, ErrorGivesTypeFourWithTheLinesStillRead) {
+    TypeAnswerIs("ERROR");
+    EXPECT_EQ(link.identification.ConfigType(), kNoConfigType);
+    EXPECT_EQ(labels.lbProduct.Get(), "line 2");
+    EXPECT_EQ(labels.lbManufacture.Get(), "line 5");
+}
+
+TEST_F(ScriptedIdentificationTest, ANumberOutsideTheTableIsKeptAndShowsNoText) {
+    TypeAnswerIs("7");
+    EXPECT_EQ(link.identification.ConfigType(), 7);
+    EXPECT_EQ(link.model.devicePanel.lbConfigType.Get(), "");
+}
+
+TEST_F(IdentificationTest, ClearingForgetsTypeLabelsAndDeviceFields) {
+    StartModule();
+    ReadInCommandMode();
+    link.model.devicePanel.edIPUI.Set("1.8.231.64.12");
+    link.model.devicePanel.edSN.Set("SN 4711");
+    link.model.devicePanel.edComment.Set("hall 2");
+    labels.lbCurrentSubscript.Set("1");
+    link.identification.ClearIdentity();
+    EXPECT_EQ(link.identification.ConfigType(), kNoConfigType);
+    for (const auto* text : {&labels.lbProduct, &labels.lbHardware, &labels.lbFirmware, &labels.lbManufacture,
+                             &link.model.devicePanel.lbConfigType, &link.model.devicePanel.edIPUI,
+                             &link.model.devicePanel.edSN, &link.model.devicePanel.edComment}) {
+        EXPECT_EQ(text->Get(), "");
+    }
+    EXPECT_EQ(labels.lbCurrentSubscript.Get(), "-");
+}
+
+}  // namespace
+}  // namespace morvik::profile

@@ -1,0 +1,186 @@
+#include "session/application_shell.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/scripted_dialogs.h"
+#include "platform/virtual_loop.h"
+#include "support/temp_dir.h"
+#include "support/sim_port.h"
+
+namespace morvik::session {
+namespace {
+
+class ApplicationShellTest : public ::testing::Test {
+protected:
+    std::optional<PortChoice> Entry(std::string address, std::string ipPort = "", bool high = false) {
+        return PortChoice{std::move(address), std::move(ipPort), high};
+    }
+    const std::string& Panel(channel::StatusPanel panel) const { return shell.link.model.statusBar.Text(panel); }
+    // The port events from the given transcript position on.
+    std::vector<std::string> PortEventsFrom(std::size_t first) const {
+        return {port.Transcript().begin() + static_cast<std::ptrdiff_t>(first), port.Transcript().end()};
+    }
+
+    // The program passes its folder around with a trailing "/".
+    std::string FolderPath() const { return folder.Path() + "/"; }
+
+    test::TempDir folder;
+    platform::VirtualLoop loop;
+    test::SimPort port{loop};
+    RecordingDialogs dialogs;
+    ScriptedPortDialog portDialog;
+    std::vector<std::pair<std::string, std::string>> boundDevices;
+    ApplicationShell shell{loop, port, dialogs, portDialog, FolderPath(), [this](const auto& entries) {
+                               boundDevices = entries;
+                               return std::vector<std::string>{};
+                           }};
+};
+
+TEST_F(ApplicationShellTest, WithoutSettingsTheProgramStartsOnSerialPortZeroAndCancelEndsIt) {
+    shell.FormCreate();
+    ASSERT_EQ(portDialog.calls.size(), 1u);
+    EXPECT_EQ(portDialog.calls[0].currentEntry, "Com0");
+    EXPECT_EQ(portDialog.calls[0].folder, FolderPath());
+    EXPECT_FALSE(portDialog.calls[0].highSpeed);
+    EXPECT_EQ(port.GetDeviceLayer(), channel::DeviceLayer::kSerial);
+    EXPECT_EQ(port.ComNumber(), 0);
+    EXPECT_EQ(port.Baud(), 19200);
+    EXPECT_EQ(shell.link.model.menu.ViewMode(), 1);
+    EXPECT_EQ(shell.link.model.menu.shownPage.Get(), session::kSubscriptPage);
+    EXPECT_FALSE(shell.link.model.monitor.visible.Get());
+    EXPECT_FALSE(shell.link.model.menu.commandsEnabled.Get());
+    EXPECT_EQ(Panel(channel::kPortPanel), " COM: 0 /19200");
+    EXPECT_EQ(Panel(channel::kConnectionPanel), " Disconnect");
+    EXPECT_EQ(Panel(channel::kLinkStatePanel), "Offline");
+    EXPECT_TRUE(shell.ShouldCloseOnShow());
+    shell.FormCloseQuery();
+    shell.FormClose();
+    EXPECT_FALSE(std::filesystem::exists(folder.File("morvik2.ini"))) << "cancelling at start writes no settings";
+    EXPECT_TRUE(port.Transcript().empty());
+    EXPECT_TRUE(dialogs.errors.empty());
+}
+
+TEST_F(ApplicationShellTest, AChosenPortIsWrittenInOrderWithoutTheBaudOnClosing) {
+    portDialog.answers.push_back(Entry("Com3"));
+    shell.FormCreate();
+    EXPECT_FALSE(shell.ShouldCloseOnShow());
+    EXPECT_EQ(Panel(channel::kLinkStatePanel), " Search");
+    shell.FormCloseQuery();
+    EXPECT_EQ(folder.Read("morvik2.ini"),
+              "[Common]\r\nViewMode=1\r\nViewMonitor=0\r\n\r\n"
+              "[Communication]\r\nWinSocket=0\r\nPort=3\r\nWS_IP=\r\nWS_Port=\r\n\r\n");
+}
+
+TEST_F(ApplicationShellTest, ProfileViewModeShowsTheProfilePageWithSubscriptStillChecked) {
+    folder.Write("morvik2.ini", "[Common]\r\nViewMode=0\r\nViewMonitor=1\r\n");
+    portDialog.answers.push_back(Entry("Com1"));
+    shell.FormCreate();
+    EXPECT_EQ(shell.link.model.menu.shownPage.Get(), session::kProfilePage);
+    EXPECT_EQ(shell.link.model.menu.checkedViewItem.Get(), session::kSubscriptPage);
+    EXPECT_TRUE(shell.link.model.monitor.visible.Get());
+    EXPECT_TRUE(shell.link.model.monitor.menuChecked.Get());
+    shell.FormCloseQuery();
+    EXPECT_NE(folder.Read("morvik2.ini").find("ViewMode=0\r\nViewMonitor=1\r\n"), std::string::npos);
+}
+
+TEST_F(ApplicationShellTest, AnUnknownViewModeKeepsTheSubscriptionPageAndIsWrittenBackUnchanged) {
+    folder.Write("morvik2.ini", "[Common]\r\nViewMode=7\r\n");
+    portDialog.answers.push_back(Entry("Com1"));
+    shell.FormCreate();
+    EXPECT_EQ(shell.link.model.menu.shownPage.Get(), session::kSubscriptPage);
+    shell.FormCloseQuery();
+    EXPECT_NE(folder.Read("morvik2.ini").find("ViewMode=7\r\n"), std::string::npos);
+}
+
+TEST_F(ApplicationShellTest, ABaudWrittenByHandSurvivesEveryExitAndPresetsHighSpeed) {
+    folder.Write("morvik2.ini",
+                 "[Communication]\r\nBaud=115200\r\nPort=4\r\n\r\n[SerialDevices]\r\nCom4=/dev/ttyUSB0\r\n");
+    portDialog.answers.push_back(Entry("Com4"));
+    shell.FormCreate();
+    EXPECT_EQ(boundDevices, (std::vector<std::pair<std::string, std::string>>{{"Com4", "/dev/ttyUSB0"}}));
+    EXPECT_EQ(portDialog.calls[0].currentEntry, "Com4");
+    EXPECT_TRUE(portDialog.calls[0].highSpeed);
+    EXPECT_EQ(Panel(channel::kPortPanel), "Com4 /19200") << "High Speed was unchecked in the dialog";
+    shell.FormCloseQuery();
+    const std::string text = folder.Read("morvik2.ini");
+    EXPECT_NE(text.find("Baud=115200\r\n"), std::string::npos);
+    EXPECT_NE(text.find("[SerialDevices]\r\nCom4=/dev/ttyUSB0\r\n"), std::string::npos);
+}
+
+TEST_F(ApplicationShellTest, ATcpSettingShowsTheAddressAndOffersItToThePortDialog) {
+    folder.Write("morvik2.ini", "[Communication]\r\nWinSocket=1\r\nWS_IP=127.0.0.1\r\nWS_Port=8000\r\n");
+    shell.FormCreate();
+    EXPECT_EQ(port.GetDeviceLayer(), channel::DeviceLayer::kTcp);
+    EXPECT_EQ(Panel(channel::kPortPanel), " IP: 127.0.0.1");
+    EXPECT_EQ(portDialog.calls[0].currentEntry, "127.0.0.1");
+    EXPECT_TRUE(shell.ShouldCloseOnShow());
+}
+
+TEST_F(ApplicationShellTest, ClosingInAtModeResetsTheModuleThenDropsDtrAndClosesWithPauses) {
+    portDialog.answers.push_back(Entry("Com2"));
+    shell.FormCreate();
+    shell.link.machine.SetLinkState(channel::LinkState::kAtMode);
+    const std::size_t first = port.Transcript().size();
+    const std::int64_t t0 = loop.NowMs();
+    shell.FormCloseQuery();
+    const std::string t = std::to_string(t0);
+    EXPECT_EQ(PortEventsFrom(first),
+              (std::vector<std::string>{std::to_string(t0) + " write ATZ{0D}", std::to_string(t0 + 1000) + " dtr off",
+                                        std::to_string(t0 + 2000) + " close"}));
+    EXPECT_EQ(loop.NowMs(), t0 + 3000);
+    EXPECT_EQ(Panel(channel::kLinkStatePanel), "Shutdown");
+    EXPECT_EQ(shell.link.channel.BusyCount(), 0) << "the pauses do not count as busy";
+}
+
+TEST_F(ApplicationShellTest, ClosingWhileSearchingTakesTwoSecondsAndSendsNothing) {
+    portDialog.answers.push_back(Entry("Com2"));
+    shell.FormCreate();
+    const std::size_t first = port.Transcript().size();
+    const std::int64_t t0 = loop.NowMs();
+    shell.FormCloseQuery();
+    EXPECT_EQ(PortEventsFrom(first), (std::vector<std::string>{std::to_string(t0) + " dtr off",
+                                                               std::to_string(t0 + 1000) + " close"}));
+    EXPECT_EQ(loop.NowMs(), t0 + 2000);
+}
+
+TEST_F(ApplicationShellTest, TheTestRunCannotReopenThePortDuringShutdown) {
+    portDialog.answers.push_back(Entry("Com2"));
+    shell.FormCreate();
+    shell.link.machine.SetLinkState(channel::LinkState::kAtMode);
+    shell.link.fields.delayTimer.Stop();
+    shell.link.machine.miTestlaufClick();
+    loop.AdvanceBy(9500);  // the test run's next tick is due inside the shutdown pauses
+    const std::size_t first = port.Transcript().size();
+    shell.FormCloseQuery();
+    const std::vector<std::string> events = PortEventsFrom(first);
+    ASSERT_FALSE(events.empty());
+    EXPECT_NE(events.back().find("close"), std::string::npos);
+    EXPECT_EQ(Panel(channel::kLinkStatePanel), "Shutdown");
+    loop.AdvanceBy(30000);
+    EXPECT_EQ(port.Transcript().size(), first + events.size()) << "nothing touches the port afterwards";
+}
+
+TEST_F(ApplicationShellTest, APortThatCannotBeOpenedAtStartLeavesTheProgramToClose) {
+    port.FailNextOpen(-2001, "Specified comport doesn't exist");
+    portDialog.answers.push_back(Entry("Com5"));
+    EXPECT_THROW(shell.FormCreate(), channel::PortError);
+    EXPECT_EQ(Panel(channel::kLinkStatePanel), "Offline");
+    EXPECT_TRUE(shell.ShouldCloseOnShow());
+}
+
+TEST_F(ApplicationShellTest, AnUnreadableSettingsFileIsReportedUsedAsDefaultsAndNeverOverwritten) {
+    std::filesystem::create_directory(folder.File("morvik2.ini"));
+    portDialog.answers.push_back(Entry("Com1"));
+    shell.FormCreate();
+    ASSERT_EQ(dialogs.errors.size(), 1u);
+    EXPECT_EQ(portDialog.calls[0].currentEntry, "Com0");
+    shell.FormCloseQuery();
+    ASSERT_EQ(dialogs.errors.size(), 2u);
+    EXPECT_EQ(dialogs.errors[1].rfind("The settings were not saved: ", 0), 0u);
+    EXPECT_TRUE(std::filesystem::is_directory(folder.File("morvik2.ini")));
+}
+
+}  // namespace
+}  // namespace morvik::session

@@ -1,0 +1,206 @@
+#include "session/connection_control.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/virtual_loop.h"
+#include "support/scripted_dialogs.h"
+#include "support/sim_port.h"
+
+namespace morvik::session {
+namespace {
+
+// The TCP events of a real port, raised by the test when it says so.
+class TcpEventPort : public test::SimPort {
+public:
+    using SimPort::SimPort;
+    void Connected() const { EmitConnect(); }
+    void Disconnected() const { EmitDisconnect(); }
+    void Failed(int code) const { EmitError(code); }
+};
+
+class ConnectionControlTest : public ::testing::Test {
+protected:
+    std::optional<PortChoice> Entry(std::string address, std::string ipPort = "", bool high = false) {
+        return PortChoice{std::move(address), std::move(ipPort), high};
+    }
+    const std::string& Panel(channel::StatusPanel panel) const { return link.model.statusBar.Text(panel); }
+
+    platform::VirtualLoop loop;
+    TcpEventPort port{loop};
+    RecordingDialogs errors;
+    session::ModuleLink link{loop, port, errors, "/folder/"};
+    ScriptedPortDialog dialog;
+    ConnectionControl control{port, link, dialog, "/folder/"};
+
+    // As the start sequence leaves it.
+    ConnectionControlTest() {
+        link.model.statusBar.SetText(channel::kConnectionPanel, std::string(channel::kDisconnectText));
+    }
+};
+
+TEST_F(ConnectionControlTest, SerialEntryWithHighSpeedOpensAtTopSpeedAndStartsTheSearch) {
+    port.SetComNumber(0);
+    EXPECT_EQ(control.baudItemCaption.Get(), "Change to 19200 Baud");
+    EXPECT_EQ(control.BaudItemTag(), 0);
+    dialog.answers.push_back(Entry("Com3", "", true));
+    control.miPortClick();
+    ASSERT_EQ(dialog.calls.size(), 1u);
+    EXPECT_EQ(dialog.calls[0].currentEntry, "Com0");
+    EXPECT_EQ(dialog.calls[0].folder, "/folder/");
+    EXPECT_FALSE(dialog.calls[0].highSpeed);
+    EXPECT_EQ(port.ComNumber(), 3);
+    EXPECT_EQ(port.Baud(), 115200);
+    EXPECT_EQ(port.GetDeviceLayer(), channel::DeviceLayer::kSerial);
+    EXPECT_TRUE(port.IsOpen());
+    EXPECT_FALSE(control.WinSocket());
+    EXPECT_EQ(Panel(channel::kPortPanel), "Com3 /115200");
+    EXPECT_EQ(Panel(channel::kConnectionPanel), " Connect");
+    EXPECT_EQ(Panel(channel::kLinkStatePanel), " Search");
+    EXPECT_EQ(control.baudItemCaption.Get(), "Change to 19200 baud");
+    EXPECT_EQ(control.BaudItemTag(), 0);
+    // The first search step runs 100 ms later: the reopen with a DTR pulse.
+    loop.AdvanceBy(99);
+    EXPECT_EQ(port.Transcript(), (std::vector<std::string>{"0 open"}));
+    loop.AdvanceBy(1);
+    EXPECT_EQ(port.Transcript(), (std::vector<std::string>{"0 open", "100 dtr off", "100 close",
+                                                           "600 open dtr off", "600 dtr on"}));
+    EXPECT_TRUE(link.model.progress.state.Get().visible);
+}
+
+TEST_F(ConnectionControlTest, HighSpeedIsPresetFromTheBaudAndLowSpeedOffers115200) {
+    port.SetBaud(115200);
+    dialog.answers.push_back(Entry("Com12"));
+    control.miPortClick();
+    EXPECT_TRUE(dialog.calls[0].highSpeed);
+    EXPECT_EQ(port.ComNumber(), 12);
+    EXPECT_EQ(port.Baud(), 19200);
+    EXPECT_EQ(Panel(channel::kPortPanel), "Com12 /19200");
+    EXPECT_EQ(control.baudItemCaption.Get(), "Change to 115200 baud");
+    EXPECT_EQ(control.BaudItemTag(), 1);
+}
+
+TEST_F(ConnectionControlTest, EntryWithoutComInItsCaseIsATcpAddressAndWaitsForTheConnection) {
+    dialog.answers.push_back(Entry("COM3", "8001"));
+    control.miPortClick();
+    EXPECT_TRUE(control.WinSocket());
+    EXPECT_EQ(port.GetDeviceLayer(), channel::DeviceLayer::kTcp);
+    EXPECT_EQ(port.WsAddress(), "COM3");
+    EXPECT_EQ(port.WsPort(), "8001");
+    EXPECT_EQ(Panel(channel::kPortPanel), " IP: COM3");
+    EXPECT_EQ(Panel(channel::kConnectionPanel), " Disconnect") << "left to the connection events";
+    EXPECT_EQ(Panel(channel::kLinkStatePanel), " Search");
+    EXPECT_TRUE(port.IsOpen());
+    EXPECT_EQ(control.baudItemCaption.Get(), "Change to 19200 Baud");
+
+    port.Connected();
+    EXPECT_EQ(Panel(channel::kConnectionPanel), " Connect");
+    EXPECT_EQ(Panel(channel::kLinkStatePanel), " Search");
+    // The next Port command offers the TCP address as the current entry.
+    dialog.answers.push_back(std::nullopt);
+    control.miPortClick();
+    EXPECT_EQ(dialog.calls[1].currentEntry, "COM3");
+}
+
+TEST_F(ConnectionControlTest, RefusedOrLostConnectionGoesOfflineAndHidesTheProgress) {
+    dialog.answers.push_back(Entry("127.0.0.1", "8000"));
+    control.miPortClick();
+    loop.AdvanceBy(100);  // a search step shows "SEARCHING"
+    EXPECT_TRUE(link.model.progress.state.Get().visible);
+    port.Failed(10061);
+    EXPECT_EQ(Panel(channel::kConnectionPanel), " Disconnect");
+    EXPECT_EQ(Panel(channel::kErrorPanel), "ERROR: 10061");
+    EXPECT_EQ(Panel(channel::kLinkStatePanel), "Offline");
+    EXPECT_FALSE(link.model.progress.state.Get().visible);
+
+    port.Connected();
+    link.model.progress.ShowProgress("READING", 6);
+    port.Disconnected();
+    EXPECT_EQ(Panel(channel::kConnectionPanel), " Disconnect");
+    EXPECT_EQ(Panel(channel::kLinkStatePanel), "Offline");
+    EXPECT_FALSE(link.model.progress.state.Get().visible);
+}
+
+TEST_F(ConnectionControlTest, CancelWhileOfflineOpensNothingAndArmsNoSearch) {
+    dialog.answers.push_back(std::nullopt);
+    control.miPortClick();
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_EQ(Panel(channel::kLinkStatePanel), "Offline");
+    EXPECT_FALSE(link.fields.delayTimer.IsActive());
+    EXPECT_TRUE(port.Transcript().empty());
+}
+
+TEST_F(ConnectionControlTest, CancelInAtModeReopensTheSamePortAndTheSearchStepOnlyDisablesCommands) {
+    dialog.answers.push_back(Entry("Com2"));
+    control.miPortClick();
+    link.machine.SetLinkState(channel::LinkState::kAtMode);
+    link.model.menu.EnableCommands(true);
+    link.fields.connectTimeout.Start();
+    const auto before = port.Transcript().size();
+
+    dialog.answers.push_back(std::nullopt);
+    control.miPortClick();
+    EXPECT_EQ(dialog.calls[1].currentEntry, "Com2");
+    EXPECT_FALSE(link.fields.connectTimeout.IsActive());
+    const std::vector<std::string> reopen(port.Transcript().begin() + before, port.Transcript().end());
+    EXPECT_EQ(reopen, (std::vector<std::string>{"0 close", "0 open"}));
+    EXPECT_EQ(Panel(channel::kLinkStatePanel), " AT-Mode");
+    loop.AdvanceBy(100);
+    EXPECT_EQ(Panel(channel::kLinkStatePanel), " AT-Mode");
+    EXPECT_FALSE(link.model.menu.commandsEnabled.Get());
+    EXPECT_FALSE(link.fields.connectTimeout.IsActive()) << "the probe waits for the Port dialog";
+    EXPECT_EQ(port.Transcript().size(), before + 2) << "no search work outside Search";
+}
+
+TEST_F(ConnectionControlTest, SerialPortThatCannotBeOpenedEndsTheCommandBeforeConnecting) {
+    port.FailNextOpen(-2001, "Specified comport doesn't exist");
+    dialog.answers.push_back(Entry("Com9"));
+    EXPECT_THROW(control.miPortClick(), channel::PortError);
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_EQ(Panel(channel::kConnectionPanel), " Disconnect");
+    EXPECT_EQ(Panel(channel::kLinkStatePanel), "Offline");
+    EXPECT_FALSE(link.fields.delayTimer.IsActive());
+}
+
+TEST_F(ConnectionControlTest, BaudChangeTellsTheModuleFollowsWithTheSerialPortAndSearchesAgain) {
+    dialog.answers.push_back(Entry("Com1"));
+    control.miPortClick();
+    link.machine.SetLinkState(channel::LinkState::kAtMode);
+    port.TakeWrites();
+    // Nothing answers: the command's 8000 ms wait runs out, the answer is not checked.
+    control.miChangeBaudClick();
+    EXPECT_EQ(port.TakeWrites(), (std::vector<std::string>{"AT&W-1\\R10&W1&F1\r"}));
+    EXPECT_EQ(port.Baud(), 115200);
+    EXPECT_EQ(Panel(channel::kPortPanel), "Com1 /115200");
+    EXPECT_EQ(control.baudItemCaption.Get(), "Change to 19200 baud");
+    EXPECT_EQ(Panel(channel::kLinkStatePanel), " Search");
+    EXPECT_TRUE(link.fields.delayTimer.IsActive());
+}
+
+TEST_F(ConnectionControlTest, BaudChangeOnTcpOnlyTellsTheModuleWithTheStartCaption) {
+    dialog.answers.push_back(Entry("10.0.0.5", "8000"));
+    control.miPortClick();
+    port.Connected();
+    link.machine.SetLinkState(channel::LinkState::kAtMode);
+    port.TakeWrites();
+    control.miChangeBaudClick();
+    EXPECT_EQ(port.TakeWrites(), (std::vector<std::string>{"AT&W-1\\R7&W1&F1\r"}));
+    EXPECT_EQ(port.Baud(), 19200);
+    EXPECT_EQ(control.baudItemCaption.Get(), "Change to 19200 Baud");
+    EXPECT_EQ(Panel(channel::kPortPanel), " IP: 10.0.0.5");
+}
+
+TEST(ComNumberOfEntry, TakesTheTwoCharactersAfterCom) {
+    EXPECT_EQ(ComNumberOfEntry("Com7"), 7);
+    EXPECT_EQ(ComNumberOfEntry("Com12"), 12);
+    EXPECT_EQ(ComNumberOfEntry("Com123"), 12);
+    EXPECT_EQ(ComNumberOfEntry("Com"), 0);
+    EXPECT_EQ(ComNumberOfEntry("Comx"), 0);
+    EXPECT_EQ(ComNumberOfEntry("Com3x"), 0);
+    EXPECT_EQ(ComNumberOfEntry("Com-1"), 0);
+}
+
+}  // namespace
+}  // namespace morvik::session

@@ -1,0 +1,113 @@
+// The same search and reading as in virtual time, but for real: the port
+// component over loopback TCP and over a pseudo-terminal, against the rx57-sim
+// program, on the poll(2) loop.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "channel/com_port_link.h"
+#include "session/module_link.h"
+#include "support/link_fixture.h"
+#include "platform/poll_loop.h"
+#include "support/sim_process.h"
+
+namespace morvik::session {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// Guard time, the module's own guard and its restarts take about five seconds.
+constexpr std::int64_t kReadBoundMs = 20000;
+
+class LinkOverRealPortsTest : public ::testing::Test {
+protected:
+    LinkOverRealPortsTest() {
+        // What the connection control does with the TCP events.
+        port.SetOnConnect([this] {
+            link.model.statusBar.SetText(channel::kConnectionPanel, channel::kConnectText);
+            link.machine.SetLinkState(channel::LinkState::kSearch);
+        });
+        port.SetOnDisconnect([this] {
+            link.model.statusBar.SetText(channel::kConnectionPanel, channel::kDisconnectText);
+            link.machine.SetLinkState(channel::LinkState::kOffline);
+            link.model.progress.HideProgress();
+        });
+        port.SetOnError([this](int code) {
+            link.model.statusBar.SetText(channel::kErrorPanel, "ERROR: " + std::to_string(code));
+            link.machine.SetLinkState(channel::LinkState::kOffline);
+        });
+    }
+
+    // A port was chosen: open it and let the first search step run 100 ms later.
+    void OpenAndSearch() {
+        link.machine.SetLinkState(channel::LinkState::kSearch);
+        port.Open();
+        link.machine.StartDelay(100, channel::kSearchStepDelay);
+    }
+
+    bool ModuleRead() {
+        return loop.RunUntil(
+            [&] {
+                return link.fields.connectTimeout.IsActive() && link.channel.BusyCount() == 0 &&
+                       !link.model.identity.lbManufacture.Get().empty();
+            },
+            kReadBoundMs);
+    }
+
+    // For a failure message: the link state and what the monitor shows.
+    std::string Diagnosis() const {
+        std::string text = "state" + link.model.statusBar.Text(channel::kLinkStatePanel) + ", monitor:";
+        for (const std::string& line : link.model.monitor.Lines()) text += "\n  " + line;
+        return text;
+    }
+
+    void ExpectServerFpRead() {
+        EXPECT_EQ(link.fields.state, channel::LinkState::kAtMode);
+        EXPECT_EQ(link.model.devicePanel.lbConfigType.Get(), "Server FP");
+        EXPECT_EQ(link.model.identity.lbHardware.Get(), "D57 Radio Board Rev.C");
+        EXPECT_TRUE(link.model.menu.commandsEnabled.Get());
+        Lines sent;
+        for (const std::string& line : link.model.monitor.Lines()) {
+            if (line.front() == '<') sent.push_back(line);
+        }
+        EXPECT_EQ(sent, (Lines{"<+++", "<ATS154?{0D}", "<ATI2{0D}", "<ATI0{0D}", "<ATI1{0D}", "<ATI3{0D}"}));
+        EXPECT_TRUE(dialogs.errors.empty());
+    }
+
+    platform::PollLoop loop;
+    channel::ComPortLink port{loop};
+    RecordingDialogs dialogs;
+    ModuleLink link{loop, port, dialogs, "/nowhere/"};
+};
+
+TEST_F(LinkOverRealPortsTest, FindsAndReadsTheSimulatorOverLoopbackTcp) {
+    test::SimProcess sim({"--tcp", "127.0.0.1:0"});
+    const std::optional<std::string> listening = sim.WaitForLine("listening on");
+    ASSERT_TRUE(listening) << sim.ErrorOutput();
+    port.SetDeviceLayer(channel::DeviceLayer::kTcp);
+    port.SetWsAddress("127.0.0.1");
+    port.SetWsPort(std::to_string(test::PortOfListeningLine(*listening)));
+
+    OpenAndSearch();
+    ASSERT_TRUE(ModuleRead()) << Diagnosis();
+    ExpectServerFpRead();
+    EXPECT_EQ(link.model.statusBar.Text(channel::kConnectionPanel), channel::kConnectText);
+}
+
+TEST_F(LinkOverRealPortsTest, FindsAndReadsTheSimulatorOverAPseudoTerminal) {
+    test::SimProcess sim({"--pty"});
+    const std::optional<std::string> slavePath = sim.ReadLine();
+    ASSERT_TRUE(slavePath) << sim.ErrorOutput();
+    port.Port().SerialDevices().Bind(7, *slavePath);
+    port.SetComNumber(7);
+    link.model.statusBar.SetText(channel::kConnectionPanel, channel::kConnectText);  // a serial port counts as connected once chosen
+
+    OpenAndSearch();
+    ASSERT_TRUE(ModuleRead()) << Diagnosis();
+    ExpectServerFpRead();
+}
+
+}  // namespace
+}  // namespace morvik::session

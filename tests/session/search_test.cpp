@@ -1,0 +1,182 @@
+// Finding the module, the escape into command mode and the reading sequence,
+// against the simulated module in virtual time.
+
+#include <gtest/gtest.h>
+
+#include "support/sim_link_fixture.h"
+
+namespace morvik::session {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class SearchTest : public SimLinkFixture {};
+
+TEST_F(SearchTest, FoundModuleIsEscapedAfterTheGuardTimeAndReadInOrder) {
+    StartModule();
+    std::vector<ProgressState> progress;
+    link.model.progress.state.Subscribe([&](const ProgressState& state) { progress.push_back(state); });
+    ASSERT_TRUE(SearchAndRead());
+
+    // Step 0 at 100 ms: DTR pulse with the port closed for 500 ms; the module
+    // announces itself; 3000 ms of guard time; "+++"; "OK"; the reads.
+    EXPECT_EQ(Events("close"), Lines{"100"});
+    EXPECT_EQ(Events("open"), (Lines{"0", "600 dtr off"}));
+    EXPECT_EQ(Events("line RX57"), Lines{"1100 DECT Data Module V2.10"});
+    EXPECT_EQ(Events("write"), (Lines{"4100 +++", "5100 ATS154?{0D}", "5120 ATI2{0D}", "5140 ATI0{0D}",
+                                      "5160 ATI1{0D}", "5180 ATI3{0D}"}));
+    EXPECT_EQ(link.fields.state, channel::LinkState::kAtMode);
+    EXPECT_EQ(Panel(channel::kLinkStatePanel), " AT-Mode");
+    EXPECT_EQ(MonitorLines(), (Lines{">RX57 DECT Data Module V2.10", "<+++", ">OK", "<ATS154?{0D}", ">003",
+                                     "<ATI2{0D}", ">DECT Data Module Type 57", "<ATI0{0D}",
+                                     ">D57 Radio Board Rev.C", "<ATI1{0D}", ">Firmware 2.10 Build 0417",
+                                     "<ATI3{0D}", ">Made 2019-05-14 Lot 1142"}));
+
+    EXPECT_EQ(link.model.devicePanel.lbConfigType.Get(), "Server FP");
+    EXPECT_EQ(link.model.identity.lbProduct.Get(), "DECT Data Module Type 57");
+    EXPECT_EQ(link.model.identity.lbManufacture.Get(), "Made 2019-05-14 Lot 1142");
+    EXPECT_TRUE(link.model.menu.commandsEnabled.Get());
+    EXPECT_EQ(link.channel.BusyCount(), 0);
+    EXPECT_EQ(link.fields.SearchStep, 0);
+
+    // "SEARCHING" at step 1, then "READING" stepping through its six steps, then hidden.
+    Lines shown;
+    for (const ProgressState& state : progress) {
+        shown.push_back(state.caption + " " + std::to_string(state.position) + (state.visible ? "" : " hidden"));
+    }
+    EXPECT_EQ(shown, (Lines{"SEARCHING 0", "SEARCHING 1", "READING 0", "READING 1", "READING 2", "READING 3",
+                            "READING 4", "READING 5", "READING 6", "READING 6 hidden"}));
+}
+
+TEST_F(SearchTest, SilentModuleCyclesReopenAtzAndEscapeEveryTwoSeconds) {
+    Connect();  // nothing behind the port
+    std::vector<int> bar;
+    link.model.progress.state.Subscribe([&](const ProgressState& state) { bar.push_back(state.position); });
+    std::vector<Lines> monitorAfterStep;
+    link.machine.miResetClick();
+    for (std::int64_t t : {700, 2700, 4700, 6700}) {
+        loop.AdvanceTo(t);
+        monitorAfterStep.push_back(MonitorLines());
+    }
+    EXPECT_EQ(Events("close"), (Lines{"100", "6600"}));
+    EXPECT_EQ(Events("write"), (Lines{"2600 ATZ{0D}", "4600 +++"}));
+    // Each step clears the monitor and shows only its own command.
+    EXPECT_EQ(monitorAfterStep, (std::vector<Lines>{{}, {"<ATZ{0D}"}, {"<+++"}, {}}));
+    EXPECT_EQ(bar, (std::vector<int>{0, 1, 0, 2, 0, 3, 0, 1}));
+    EXPECT_EQ(link.fields.state, channel::LinkState::kSearch);
+    EXPECT_FALSE(link.model.menu.commandsEnabled.Get());
+}
+
+TEST_F(SearchTest, WithoutAConnectionEveryStepReopensThePort) {
+    port.Open();  // the connection indicator does not read " Connect"
+    link.machine.miResetClick();
+    loop.AdvanceTo(5000);
+    EXPECT_EQ(Events("close"), (Lines{"100", "2600"}));
+    EXPECT_TRUE(Events("write").empty());
+}
+
+TEST_F(SearchTest, NoOkWithinFiveSecondsGoesBackToSearchAtTheCurrentStep) {
+    Connect();
+    link.machine.miResetClick();
+    link.fields.AnswerLine = "stale answer of an earlier exchange";
+    ModuleSaysAt(1000, {"RX57 DECT Data Module V2.10"});
+    loop.AdvanceTo(9000);
+    // The stale answer does not end the wait for "OK" at once.
+    EXPECT_EQ(Events("write"), (Lines{"4000 +++", "9000 ATZ{0D}"}));
+    EXPECT_EQ(link.fields.state, channel::LinkState::kSearch);
+    EXPECT_EQ(link.fields.NoAnswerCount, 1);
+    EXPECT_FALSE(link.fields.NoAnswer);  // cleared by the search step
+}
+
+TEST_F(SearchTest, AReadWithoutAnswerSkipsTheRestAndRestartsTheSearchFromTheReopen) {
+    sim::ModuleConfig config = sim::DefaultModuleConfig();
+    config.faults.Add(sim::Fault::kSilent, {"ATI0", 1});
+    StartModule(std::move(config));
+    link.machine.miResetClick();
+    loop.AdvanceTo(5140 + 8000 + 1);
+    EXPECT_EQ(Events("write"),
+              (Lines{"4100 +++", "5100 ATS154?{0D}", "5120 ATI2{0D}", "5140 ATI0{0D}"}));
+    EXPECT_EQ(Events("close"), (Lines{"100", "13140"}));
+    EXPECT_EQ(link.fields.state, channel::LinkState::kSearch);
+    // Counted twice: once in the read, once in the escape's wait.
+    EXPECT_EQ(link.fields.NoAnswerCount, 2);
+    EXPECT_EQ(link.model.identity.lbProduct.Get(), "");  // blanked by the search step
+
+    // The search finds the module again and this time reads it whole.
+    ASSERT_TRUE(loop.RunUntil([&] { return link.fields.connectTimeout.IsActive(); }, 30000));
+    EXPECT_EQ(link.model.identity.lbHardware.Get(), "D57 Radio Board Rev.C");
+}
+
+TEST_F(SearchTest, CancelDuringTheSearchLeavesDataAndStopsSearching) {
+    Connect();
+    link.machine.miResetClick();
+    loop.AdvanceTo(3000);
+    link.machine.CancelOperation();
+    EXPECT_EQ(link.fields.state, channel::LinkState::kData);
+    loop.AdvanceTo(20000);
+    EXPECT_EQ(Events("write"), Lines{"2600 ATZ{0D}"});
+    EXPECT_EQ(link.fields.SearchStep, 2);  // the next Reset/Search continues from here
+    link.machine.miResetClick();
+    loop.AdvanceBy(200);
+    EXPECT_EQ(Events("write").back(), "20100 +++");
+}
+
+TEST_F(SearchTest, ResetSearchInCommandModeBlanksEverythingAndStartsWithTheReopen) {
+    StartModule();
+    ASSERT_TRUE(SearchAndRead());
+    link.machine.miResetClick();
+    loop.AdvanceBy(150);
+    EXPECT_EQ(link.model.identity.lbProduct.Get(), "");
+    EXPECT_EQ(link.model.identity.lbCurrentSubscript.Get(), "-");
+    EXPECT_EQ(link.model.devicePanel.lbConfigType.Get(), "");
+    EXPECT_TRUE(MonitorLines().empty());
+    EXPECT_EQ(Events("close").back(), "5300");
+    EXPECT_FALSE(link.fields.connectTimeout.IsActive());
+}
+
+TEST_F(SearchTest, AnAnswerTimeOutInSearchReportsNoModuleAndRunsAStep) {
+    Connect();
+    link.machine.SetLinkState(channel::LinkState::kSearch);
+    link.fields.SearchStep = 1;
+    link.channel.WaitForAnswer(channel::kAnswerTimeoutMs, false);
+    loop.AdvanceTo(channel::kAnswerTimeoutMs);
+    EXPECT_EQ(Panel(channel::kErrorPanel), "ERROR: No Modul found!");
+    EXPECT_EQ(Events("write"), Lines{"8000 ATZ{0D}"});
+}
+
+TEST_F(SearchTest, APortThatCannotBeReopenedStopsTheSearchWithItsError) {
+    Connect();
+    port.FailNextOpen(-2001, "Specified comport doesn't exist");
+    link.machine.miResetClick();
+    loop.AdvanceTo(30000);
+    EXPECT_EQ(dialogs.errors, Lines{"Specified comport doesn't exist"});
+    EXPECT_EQ(Events("open"), (Lines{"0", "600 failed"}));
+    EXPECT_FALSE(link.fields.delayTimer.IsActive());
+    EXPECT_EQ(link.channel.BusyCount(), 0);
+}
+
+TEST_F(SearchTest, TheTestRunSearchesEveryTenSecondsAndCountsSearchesOverWaitsWithoutAnswer) {
+    StartModule();
+    link.fields.NoAnswerCount = 5;
+    link.machine.miTestlaufClick();
+    EXPECT_TRUE(link.model.menu.testlaufChecked.Get());
+    EXPECT_EQ(link.model.devicePanel.TestErgebnis.Get(), "0/0");
+    loop.AdvanceTo(10000);
+    EXPECT_EQ(link.model.devicePanel.TestErgebnis.Get(), "1/0");
+    // While the test run is on, the reopen step keeps the port closed 3000 ms.
+    ASSERT_TRUE(loop.RunUntil([&] { return link.fields.connectTimeout.IsActive(); }, 9000));
+    EXPECT_EQ(Events("close"), Lines{"10100"});
+    EXPECT_EQ(Events("open"), (Lines{"0", "13100 dtr off"}));
+    loop.AdvanceTo(20000);
+    EXPECT_EQ(link.model.devicePanel.TestErgebnis.Get(), "2/0");
+    ASSERT_TRUE(loop.RunUntil([&] { return link.fields.connectTimeout.IsActive(); }, 9000));
+    link.machine.miTestlaufClick();
+    EXPECT_FALSE(link.fields.testlaufTimer.IsActive());
+    // Reset/Search by hand outside the test run counts no search but shows the figures.
+    link.fields.NoAnswerCount = 1;
+    link.machine.miResetClick();
+    EXPECT_EQ(link.model.devicePanel.TestErgebnis.Get(), "2/1");
+}
+
+}  // namespace
+}  // namespace morvik::session

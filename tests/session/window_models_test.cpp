@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include "session/menu_state.h"
+#include "channel/monitor.h"
+#include "session/progress.h"
+
+namespace morvik::session {
+namespace {
+
+TEST(Progress, StepsCycleThroughTheBarAndWrapPastTheMaximum) {
+    Progress progress;
+    progress.ShowProgress("On Air Subscript", 10);
+    std::vector<int> positions;
+    for (int i = 0; i < 11; ++i) {
+        progress.SetProgress(-1);
+        positions.push_back(progress.state.Get().position);
+    }
+    EXPECT_EQ(positions, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0}));
+}
+
+TEST(Progress, ValuesAboveTheMaximumAreIgnoredAndTheMaximumFillsTheBar) {
+    Progress progress;
+    progress.ShowProgress("SEARCHING", 4);
+    progress.SetProgress(2);
+    progress.SetProgress(5);
+    EXPECT_EQ(progress.state.Get().position, 2);
+    progress.SetProgress(4);
+    EXPECT_EQ(progress.state.Get().position, 4);
+}
+
+TEST(Progress, ASecondShowRecaptionsAndRestartsTheBar) {
+    Progress progress;
+    std::vector<ProgressState> seen;
+    progress.state.Subscribe([&](const ProgressState& state) { seen.push_back(state); });
+    progress.ShowProgress("SEARCHING", 4);
+    progress.SetProgress(3);
+    progress.ShowProgress("READING", 6);
+    progress.HideProgress();
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen[2], (ProgressState{"READING", 6, 0, true}));
+    EXPECT_EQ(seen[3], (ProgressState{"READING", 6, 0, false}));
+}
+
+TEST(Monitor, TheMenuItemTogglesThePaneAndTheLabelOnlyShowsIt) {
+    channel::Monitor monitor;
+    monitor.Label1MouseDown(false);
+    EXPECT_FALSE(monitor.visible.Get());
+    monitor.Label1MouseDown(true);
+    EXPECT_TRUE(monitor.visible.Get());
+    EXPECT_FALSE(monitor.menuChecked.Get());
+    monitor.miMonitorClick();
+    EXPECT_TRUE(monitor.menuChecked.Get());
+    EXPECT_TRUE(monitor.visible.Get());
+    monitor.miMonitorClick();
+    EXPECT_FALSE(monitor.menuChecked.Get());
+    EXPECT_FALSE(monitor.visible.Get());
+}
+
+TEST(MenuState, ShowViewSwitchesPagesOnlyForKnownModesAndWhenForcedOrChanged) {
+    MenuState menu;
+    std::vector<int> pages;
+    menu.shownPage.Subscribe([&](int page) { pages.push_back(page); });
+    menu.ShowView(kSubscriptPage, false);  // already the view mode: nothing
+    menu.ShowView(kProfilePage, false);
+    menu.ShowView(7, false);  // unknown: only the mode changes
+    EXPECT_EQ(menu.ViewMode(), 7);
+    EXPECT_EQ(menu.shownPage.Get(), kProfilePage);
+    EXPECT_EQ(menu.checkedViewItem.Get(), kProfilePage);
+    menu.ShowView(kSubscriptPage, true);
+    EXPECT_EQ(pages, (std::vector<int>{kProfilePage, kSubscriptPage}));
+}
+
+}  // namespace
+}  // namespace morvik::session

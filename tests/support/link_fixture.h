@@ -1,0 +1,63 @@
+#pragma once
+// A link on the virtual-time loop, its port in process: each test reads as a
+// transcript of what the module says and what the program sends, and when.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "session/module_link.h"
+#include "platform/virtual_loop.h"
+#include "support/sim_port.h"
+
+namespace morvik::session {
+
+struct RecordingDialogs : features::UserDialogs {
+    void ShowError(const std::string& text) override { errors.push_back(text); }
+    std::vector<std::string> errors;
+};
+
+class LinkFixture : public ::testing::Test {
+protected:
+    // A serial port chosen and open: the connection indicator reads " Connect".
+    void Connect() {
+        link.model.statusBar.SetText(channel::kConnectionPanel, channel::kConnectText);
+        port.Open();
+    }
+    void EnterState(channel::LinkState state) { link.machine.SetLinkState(state); }
+
+    // The module says these lines, in one delivery, at virtual time t.
+    void ModuleSaysAt(std::int64_t t, std::vector<std::string> lines) {
+        loop.StartTimer(t - loop.NowMs(), false,
+                        [this, lines = std::move(lines)]() mutable { port.DeliverLines(std::move(lines)); });
+    }
+    // Delivers now and lets every resulting notification run.
+    void ModuleSays(std::vector<std::string> lines) {
+        port.DeliverLines(std::move(lines));
+        loop.RunUntilIdle();
+    }
+
+    // The transcript entries of one kind ("write", "line", "open", ...), as
+    // "<time> <text>" with the kind left out.
+    std::vector<std::string> Events(const std::string& kind) const {
+        std::vector<std::string> events;
+        for (const std::string& entry : port.Transcript()) {
+            const std::size_t blank = entry.find(' ');
+            if (entry.compare(blank + 1, kind.size(), kind) != 0) continue;
+            const std::size_t rest = blank + 1 + kind.size();
+            events.push_back(entry.substr(0, blank) + (rest < entry.size() ? entry.substr(rest) : ""));
+        }
+        return events;
+    }
+
+    const std::vector<std::string>& MonitorLines() const { return link.model.monitor.Lines(); }
+    const std::string& Panel(channel::StatusPanel panel) const { return link.model.statusBar.Text(panel); }
+
+    platform::VirtualLoop loop;
+    test::SimPort port{loop};
+    RecordingDialogs dialogs;
+    ModuleLink link{loop, port, dialogs, "/nowhere/"};
+};
+
+}  // namespace morvik::session

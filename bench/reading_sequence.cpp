@@ -120,8 +120,17 @@ void WriteAll(int fd, std::string_view text) {
     }
 }
 
-struct NoDialogs : features::UserDialogs {
+// Nobody at the keyboard: messages go to standard error, questions are cancelled.
+struct NoUser : features::UserInteraction {
     void ShowError(const std::string& text) override { std::fprintf(stderr, "error: %s\n", text.c_str()); }
+    void ShowInformation(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
+    std::optional<std::string> OpenFileName(const features::FileRequest&) override { return std::nullopt; }
+    std::optional<std::string> SaveFileName(const features::FileRequest&) override { return std::nullopt; }
+    std::optional<features::PortChoice> ChoosePort(const std::string&, const std::string&, bool) override {
+        return std::nullopt;
+    }
+    bool EditSubscription(features::SubscriptionEdit&) override { return false; }
+    void Beep() override {}
 };
 
 // The command lines of a whole Server FP read, in the reading sequence's order.
@@ -150,8 +159,8 @@ struct LinkFigures {
 LinkFigures RunLink(int simPort, const std::vector<std::string>& commands) {
     platform::PollLoop loop;
     channel::ComPortLink port(loop);
-    NoDialogs dialogs;
-    session::ModuleLink link(loop, port, dialogs, "/tmp/");
+    NoUser user;
+    session::ModuleLink link(loop, port, user, "/tmp/");
     // The connection events as the program's connection control takes them.
     port.SetOnConnect([&] {
         link.model.statusBar.SetText(channel::kConnectionPanel, channel::kConnectText);
@@ -192,8 +201,8 @@ LinkFigures RunLink(int simPort, const std::vector<std::string>& commands) {
         const std::size_t equals = command.find('=');
         std::string answer;
         if (command == "AT&V0") {
-            link.fields.profileLineCounter = 0;
-            answer = link.channel.QueryCommand(command, true);
+            link.profile.ReadProfile();
+            answer = link.fields.AnswerLine;
         } else if (command.starts_with("ATS") && equals != std::string::npos) {
             answer = link.channel.WriteRegister(std::stoi(command.substr(3)), std::stoi(command.substr(equals + 1)));
         } else if (command.starts_with("ATS")) {

@@ -18,8 +18,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Morvik II"));
 
     app::QtEventLoop loop;
-    app::QtUserDialogs dialogs;
-    loop.SetErrorReport([&dialogs](const std::string& text) { dialogs.ShowError(text); });
+    app::QtUserInteraction user;
+    loop.SetErrorReport([&user](const std::string& text) { user.ShowError(text); });
     // An error a line handler raised inside the port's delivery (possibly on a
     // serial dispatcher thread) is raised again on the loop thread, where the
     // loop shows it like any other escaping error.
@@ -32,14 +32,13 @@ int main(int argc, char** argv) {
     channel::ComPortLink port(loop);
     app::ComSelectChooser chooser;
     port.Port().SetPortChooser(&chooser);
-    app::QtPortDialog portDialog;
-    session::ApplicationShell shell(loop, port, dialogs, portDialog, platform::ProgramFolder(),
-                                [&port](const auto& entries) { return port.Port().SerialDevices().BindEntries(entries); });
+    session::ApplicationShell shell(loop, port, user, platform::ProgramFolder(), [&port](const auto& entries) {
+        return port.Port().SerialDevices().BindEntries(entries);
+    });
 
     // Creating the window runs its start sequence: the port dialog comes first.
-    app::Tfm_Morvik2 window(shell, dialogs);
-    dialogs.SetOwner(&window);
-    portDialog.SetOwner(&window);
+    app::Tfm_Morvik2 window(shell, user);
+    user.SetOwner(&window);
     app::Tfm_Progress progress(&window, shell.link.model.progress,
                                [&shell] { shell.link.machine.CancelOperation(); });
     window.show();

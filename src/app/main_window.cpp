@@ -15,11 +15,12 @@
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStackedWidget>
-#include <QTableWidget>
+#include <QTableView>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "app/grid_models.h"
 #include "app/monitor_pane.h"
 #include "app/status_panels.h"
 #include "app/toolbar_icons.h"
@@ -30,7 +31,6 @@ namespace {
 
 constexpr int kSplitterPosition = 360;
 constexpr int kTopAreaHeight = 99;
-constexpr int kSubscriptionRows = 6;  // the grid before the first read: a module of 6 slots
 
 QString ToQt(const std::string& text) { return QString::fromStdString(text); }
 
@@ -44,16 +44,15 @@ void ShowText(channel::Observable<std::string>& text, Widget* widget) {
     });
 }
 
-QTableWidget* ReadOnlyGrid(QWidget* parent) {
-    auto* grid = new QTableWidget(parent);
+QTableView* Grid(QWidget* parent) {
+    auto* grid = new QTableView(parent);
     grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid->verticalHeader()->hide();
     grid->setContextMenuPolicy(Qt::CustomContextMenu);
     return grid;
 }
 
-void AttachPopup(QTableWidget* grid, QMenu* popup) {
+void AttachPopup(QTableView* grid, QMenu* popup) {
     QObject::connect(grid, &QWidget::customContextMenuRequested, grid, [grid, popup](const QPoint& at) {
         popup->popup(grid->viewport()->mapToGlobal(at));
     });
@@ -61,8 +60,8 @@ void AttachPopup(QTableWidget* grid, QMenu* popup) {
 
 }  // namespace
 
-Tfm_Morvik2::Tfm_Morvik2(session::ApplicationShell& shell, features::UserDialogs& dialogs)
-    : shell_(shell), dialogs_(dialogs) {
+Tfm_Morvik2::Tfm_Morvik2(session::ApplicationShell& shell, features::UserInteraction& user)
+    : shell_(shell), user_(user) {
     setObjectName("fmMorvik2");
     setWindowTitle(tr("Morvik II"));
     BuildMenus();
@@ -102,7 +101,7 @@ std::function<void()> Tfm_Morvik2::Guarded(std::function<void()> handler) {
         try {
             handler();
         } catch (const std::exception& error) {
-            dialogs_.ShowError(error.what());
+            user_.ShowError(error.what());
         }
     };
 }
@@ -121,8 +120,11 @@ void Tfm_Morvik2::BuildMenus() {
     QMenu* file = menuBar()->addMenu(tr("&File"));
     miLoadSubscript = AddItem(file, tr("Load Subscript"), QKeySequence(tr("Ctrl+L")));
     miSaveSubscript = AddItem(file, tr("Save Subscript"), QKeySequence(tr("Ctrl+A")));
-    miLoadProfile = AddItem(file, tr("Load Profile ..."), QKeySequence(tr("Ctrl+D")));
-    miSaveProfile = AddItem(file, tr("Save Profile ..."), QKeySequence(tr("Ctrl+S")));
+    profile::Profile& profile = shell_.link.profile;
+    miLoadProfile = AddItem(file, tr("Load Profile ..."), QKeySequence(tr("Ctrl+D")),
+                            [&profile] { profile.miProfileLoadClick(); });
+    miSaveProfile = AddItem(file, tr("Save Profile ..."), QKeySequence(tr("Ctrl+S")),
+                            [&profile] { profile.miProfileSaveClick(); });
     miExport = AddItem(file, tr("Export->Velmara"), QKeySequence(tr("Ctrl+E")));
     file->addSeparator();
     miClose = AddItem(file, tr("&Close"), QKeySequence(tr("Ctrl+C")), [this] { close(); });
@@ -237,18 +239,18 @@ QWidget* Tfm_Morvik2::BuildDevicePanel() {
 QWidget* Tfm_Morvik2::BuildSubscriptionPage() {
     tabSubscript = new QWidget(this);
     tabSubscript->setObjectName("tabSubscript");
-    SubscriptTable = ReadOnlyGrid(tabSubscript);
+    SubscriptTable = Grid(tabSubscript);
     SubscriptTable->setObjectName("SubscriptTable");
-    SubscriptTable->setColumnCount(5);
-    SubscriptTable->setHorizontalHeaderLabels({QString(), tr("PARK"), tr("S/N"), tr("Comment"), QString()});
+    SubscriptTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    SubscriptTable->setModel(new SubscriptionGridModel(shell_.link.model.grid, SubscriptTable));
     const int widths[] = {30, 106, 120, 288};
     for (int column = 0; column < 4; ++column) SubscriptTable->setColumnWidth(column, widths[column]);
-    SubscriptTable->setColumnHidden(4, true);
+    // The fifth column is never shown; it survives the model's resets.
+    SubscriptTable->setColumnHidden(subscriptions::kHiddenColumn, true);
     SubscriptTable->verticalHeader()->setDefaultSectionSize(std::max(18, fontMetrics().height() + 4));
-    SubscriptTable->setRowCount(kSubscriptionRows);
-    for (int row = 0; row < kSubscriptionRows; ++row) {
-        SubscriptTable->setItem(row, 0, new QTableWidgetItem(QString::number(row + 1)));
-    }
+    subscriptions::SubscriptionGrid& grid = shell_.link.model.grid;
+    connect(SubscriptTable->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [&grid](const QModelIndex& current) { grid.SetCurrentRow(current.isValid() ? current.row() : -1); });
     auto* popup = new QMenu(SubscriptTable);
     popup->addAction(tr("Edit..."));
     popup->addAction(tr("Clear..."));
@@ -286,7 +288,7 @@ QWidget* Tfm_Morvik2::BuildProfilePage() {
         grid->addWidget(new QLabel(caption, identity), row, 0);
         grid->addWidget(value, row++, 1);
     }
-    lbCurrentProfile = new QLabel(tr("Current Profile"), identity);
+    lbCurrentProfile = new QLabel(identity);
     lbCurrentProfile->setMinimumWidth(145);
     grid->addWidget(lbCurrentProfile, row++, 0, 1, 2);
     lbCurrentSubscript = valueLabel();
@@ -294,15 +296,17 @@ QWidget* Tfm_Morvik2::BuildProfilePage() {
     grid->addWidget(lbCurrentSubscript, row++, 1);
     grid->setRowStretch(row, 1);
 
-    ProfileList = ReadOnlyGrid(tabProfile);
+    ProfileList = Grid(tabProfile);
     ProfileList->setObjectName("ProfileList");
-    ProfileList->setColumnCount(2);
-    ProfileList->setHorizontalHeaderLabels({QStringLiteral("Schlüssel"), QStringLiteral("Wert")});
+    ProfileList->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                                 QAbstractItemView::AnyKeyPressed);
+    ProfileList->setModel(new ProfileListModel(shell_.link.model.profileList, ProfileList));
     ProfileList->setColumnWidth(0, 130);
     ProfileList->horizontalHeader()->setStretchLastSection(true);
     auto* popup = new QMenu(ProfileList);
-    popup->addAction(tr("Load ..."));
-    popup->addAction(tr("Save ..."));
+    profile::Profile& profile = shell_.link.profile;
+    connect(popup->addAction(tr("Load ...")), &QAction::triggered, this, Guarded([&profile] { profile.miProfileLoadClick(); }));
+    connect(popup->addAction(tr("Save ...")), &QAction::triggered, this, Guarded([&profile] { profile.miProfileSaveClick(); }));
     AttachPopup(ProfileList, popup);
 
     // The list keeps its two designed columns; room beyond them goes to the
@@ -331,6 +335,7 @@ void Tfm_Morvik2::BindModels() {
     ShowText(model.identity.lbProduct, lbProduct);
     ShowText(model.identity.lbManufacture, lbManufacture);
     ShowText(model.identity.lbCurrentSubscript, lbCurrentSubscript);
+    ShowText(model.identity.lbCurrentProfile, lbCurrentProfile);
 
     QPointer<Tfm_Morvik2> self(this);
     EnableCommands(model.menu.commandsEnabled.Get());

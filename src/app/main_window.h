@@ -15,7 +15,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QStackedWidget;
-class QTableWidget;
+class QTableView;
 class QToolButton;
 
 namespace morvik::app {
@@ -27,7 +27,7 @@ class Tfm_Morvik2 : public QMainWindow {
     Q_OBJECT
 public:
     // Runs the start sequence: the port dialog comes up before the window is shown.
-    Tfm_Morvik2(session::ApplicationShell& shell, features::UserDialogs& dialogs);
+    Tfm_Morvik2(session::ApplicationShell& shell, features::UserInteraction& user);
 
     // Menu items, toolbar buttons and controls by their names, for the program and its tests.
     QAction* miLoadSubscript = nullptr;
@@ -62,8 +62,8 @@ public:
     QStackedWidget* PageControl = nullptr;
     QWidget* tabSubscript = nullptr;
     QWidget* tabProfile = nullptr;
-    QTableWidget* SubscriptTable = nullptr;
-    QTableWidget* ProfileList = nullptr;
+    QTableView* SubscriptTable = nullptr;
+    QTableView* ProfileList = nullptr;
     QLabel* lbHardware = nullptr;
     QLabel* lbFirmware = nullptr;
     QLabel* lbProduct = nullptr;
@@ -93,7 +93,7 @@ private:
                      std::function<void()> handler = {});
 
     session::ApplicationShell& shell_;
-    features::UserDialogs& dialogs_;
+    features::UserInteraction& user_;
     bool shuttingDown_ = false;
 };
 

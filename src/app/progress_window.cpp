@@ -9,7 +9,7 @@
 
 namespace morvik::app {
 
-Tfm_Progress::Tfm_Progress(QWidget* mainWindow, session::Progress& progress,
+Tfm_Progress::Tfm_Progress(QWidget* mainWindow, channel::Progress& progress,
                            std::function<void()> onCancel)
     : QDialog(mainWindow, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
                               Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
@@ -33,13 +33,13 @@ Tfm_Progress::Tfm_Progress(QWidget* mainWindow, session::Progress& progress,
     setFixedSize(std::max(254, sizeHint().width()), std::max(82, sizeHint().height()));
 
     QPointer<Tfm_Progress> self(this);
-    progress_.state.Subscribe([self](const session::ProgressState& state) {
+    progress_.state.Subscribe([self](const channel::ProgressState& state) {
         if (self) self->Render(state);
     });
     Render(progress_.state.Get());
 }
 
-void Tfm_Progress::Render(const session::ProgressState& state) {
+void Tfm_Progress::Render(const channel::ProgressState& state) {
     if (!state.caption.empty()) setWindowTitle(QString::fromStdString(state.caption));
     Bar->setMaximum(state.maximum);
     Bar->setValue(state.position);

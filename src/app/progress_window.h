@@ -8,7 +8,7 @@
 
 #include <functional>
 
-#include "session/progress.h"
+#include "channel/progress.h"
 
 class QProgressBar;
 class QPushButton;
@@ -19,7 +19,7 @@ class Tfm_Progress : public QDialog {
     Q_OBJECT
 public:
     // onCancel is the main window's CancelOperation.
-    Tfm_Progress(QWidget* mainWindow, session::Progress& progress, std::function<void()> onCancel);
+    Tfm_Progress(QWidget* mainWindow, channel::Progress& progress, std::function<void()> onCancel);
 
     // Hides the window first, then breaks off the operation.
     void bnCancelClick();
@@ -35,10 +35,10 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void Render(const session::ProgressState& state);
+    void Render(const channel::ProgressState& state);
     void CentreOnMainWindow();
 
-    session::Progress& progress_;
+    channel::Progress& progress_;
     std::function<void()> onCancel_;
 };
 

@@ -1,23 +1,60 @@
 #include "app/qt_dialogs.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QMessageBox>
 
 #include "app/port_directory_dialog.h"
 
 namespace morvik::app {
 
-void QtUserDialogs::ShowError(const std::string& text) {
-    QMessageBox::critical(owner_, QStringLiteral("Morvik II"), QString::fromStdString(text));
+namespace {
+
+QString ToQt(const std::string& text) { return QString::fromStdString(text); }
+
+QString StartPath(const features::FileRequest& request) {
+    return QDir(ToQt(request.folder)).filePath(ToQt(request.defaultName));
 }
 
-std::optional<session::PortChoice> QtPortDialog::Choose(const std::string& currentEntry, const std::string& folder,
-                                               bool highSpeed) {
-    app::TdlgWinSocket dialog(owner_, currentEntry, folder);
+std::optional<std::string> Chosen(const QString& path) {
+    if (path.isEmpty()) return std::nullopt;
+    return path.toStdString();
+}
+
+}  // namespace
+
+void QtUserInteraction::ShowError(const std::string& text) {
+    QMessageBox::critical(owner_, QStringLiteral("Morvik II"), ToQt(text));
+}
+
+void QtUserInteraction::ShowInformation(const std::string& text) {
+    QMessageBox::information(owner_, QStringLiteral("Morvik II"), ToQt(text));
+}
+
+std::optional<std::string> QtUserInteraction::OpenFileName(const features::FileRequest& request) {
+    return Chosen(QFileDialog::getOpenFileName(owner_, QString(), StartPath(request)));
+}
+
+std::optional<std::string> QtUserInteraction::SaveFileName(const features::FileRequest& request) {
+    return Chosen(QFileDialog::getSaveFileName(owner_, QString(), StartPath(request)));
+}
+
+std::optional<features::PortChoice> QtUserInteraction::ChoosePort(const std::string& currentEntry,
+                                                                  const std::string& folder, bool highSpeed) {
+    TdlgWinSocket dialog(owner_, currentEntry, folder);
     dialog.cbHighSpeed->setChecked(highSpeed);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     const portdir::PortEntry& chosen = dialog.Directory().Selected();
-    return session::PortChoice{chosen.address, chosen.ipPort, dialog.cbHighSpeed->isChecked()};
+    return features::PortChoice{chosen.address, chosen.ipPort, dialog.cbHighSpeed->isChecked()};
 }
+
+bool QtUserInteraction::EditSubscription(features::SubscriptionEdit& /*fields*/) {
+    // The edit dialog comes with the subscription stores; until then Edit changes nothing.
+    return false;
+}
+
+void QtUserInteraction::Beep() { QApplication::beep(); }
 
 }  // namespace morvik::app

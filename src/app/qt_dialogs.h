@@ -1,29 +1,27 @@
 #pragma once
-// The dialogs the logic opens, shown for real: error messages in a message
-// box, and the port directory dialog for the Port command.
+// What the logic asks of the user, answered with real dialogs: message
+// boxes, the file pickers, the port directory dialog and the beep.
 
 #include <QPointer>
 #include <QWidget>
 
-#include "session/connection_control.h"
 #include "features/user_interaction.h"
 
 namespace morvik::app {
 
-class QtUserDialogs : public features::UserDialogs {
+class QtUserInteraction : public features::UserInteraction {
 public:
+    // The window the dialogs are centred on.
     void SetOwner(QWidget* owner) { owner_ = owner; }
+
     void ShowError(const std::string& text) override;
-
-private:
-    QPointer<QWidget> owner_;
-};
-
-class QtPortDialog : public session::PortDialog {
-public:
-    void SetOwner(QWidget* owner) { owner_ = owner; }
-    std::optional<session::PortChoice> Choose(const std::string& currentEntry, const std::string& folder,
-                                     bool highSpeed) override;
+    void ShowInformation(const std::string& text) override;
+    std::optional<std::string> OpenFileName(const features::FileRequest& request) override;
+    std::optional<std::string> SaveFileName(const features::FileRequest& request) override;
+    std::optional<features::PortChoice> ChoosePort(const std::string& currentEntry, const std::string& folder,
+                                                   bool highSpeed) override;
+    bool EditSubscription(features::SubscriptionEdit& fields) override;
+    void Beep() override;
 
 private:
     QPointer<QWidget> owner_;

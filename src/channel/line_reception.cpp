@@ -20,14 +20,4 @@ std::optional<std::string> DispatchableLine(const std::string& delivered, const 
     return line;
 }
 
-std::optional<int> ProfileListingOffset(int lineIndex) {
-    switch (lineIndex) {
-        case 0: return -1;
-        case 2: return 0;
-        case 4: return 11;
-        case 6: return 22;
-        default: return std::nullopt;
-    }
-}
-
 }  // namespace morvik::channel

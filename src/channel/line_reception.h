@@ -14,9 +14,4 @@ namespace morvik::channel {
 // left empty by that is ignored too).
 std::optional<std::string> DispatchableLine(const std::string& delivered, const std::string& echoText);
 
-// Which part of the profile a line of the "AT&V0" listing fills: the header
-// (line 0) gives -1, the values lines 2, 4 and 6 give 0, 11 and 22; other
-// lines carry no data.
-std::optional<int> ProfileListingOffset(int lineIndex);
-
 }  // namespace morvik::channel

@@ -27,8 +27,6 @@ struct LinkFields {
     int NoAnswerCount = 0;
     int SearchStep = 0;      // which reset action the next search step performs
     int TestAttempts = 0;
-    bool repeatOnAir = false;     // after an on-air subscription ends, start the next one
-    int profileLineCounter = 0;   // index of the next line of the "AT&V0" listing
 
     // Window-style timers: each handler stops its timer first.
     platform::Timer delayTimer;  // one pending delayed action, chosen by delayTag

@@ -1,16 +1,52 @@
 #pragma once
-// The dialogs and messages the logic opens. The program shows real ones;
-// tests answer from a script.
+// Everything the logic asks of the user: messages, file pickers, the port
+// directory, the subscription edit dialog and the beep. The program answers
+// with real dialogs; tests answer from a script.
 
+#include <optional>
 #include <string>
 
 namespace morvik::features {
 
-class UserDialogs {
+// What the port directory dialog yields after OK.
+struct PortChoice {
+    std::string address;  // column 0 of the chosen row: "Com" + number, or a TCP address
+    std::string ipPort;   // column 1 of the chosen row
+    bool highSpeed = false;
+};
+
+// The fields of the subscription edit dialog, filled before it is shown and
+// read back after OK.
+struct SubscriptionEdit {
+    std::string caption;  // "Subscript #" + slot
+    std::string identity;
+    std::string serialNumber;
+    std::string comment;
+};
+
+// A file picker: where it starts and the name it offers.
+struct FileRequest {
+    std::string folder;
+    std::string defaultName;
+};
+
+class UserInteraction {
 public:
-    virtual ~UserDialogs() = default;
+    virtual ~UserInteraction() = default;
+
     // An error that ends a command, shown with its text; the program carries on.
     virtual void ShowError(const std::string& text) = 0;
+    virtual void ShowInformation(const std::string& text) = 0;
+    // The chosen file's path; empty when the user cancelled.
+    virtual std::optional<std::string> OpenFileName(const FileRequest& request) = 0;
+    virtual std::optional<std::string> SaveFileName(const FileRequest& request) = 0;
+    // The port directory, shown modally. currentEntry: "Com" + serial port
+    // number, or the TCP address. Empty on Cancel.
+    virtual std::optional<PortChoice> ChoosePort(const std::string& currentEntry, const std::string& folder,
+                                                 bool highSpeed) = 0;
+    // The subscription edit dialog, shown modally; true on OK with the fields updated.
+    virtual bool EditSubscription(SubscriptionEdit& fields) = 0;
+    virtual void Beep() = 0;
 };
 
 }  // namespace morvik::features

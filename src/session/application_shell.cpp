@@ -11,14 +11,14 @@ constexpr std::int64_t kPauseSliceMs = 100;
 
 }  // namespace
 
-ApplicationShell::ApplicationShell(platform::EventLoop& loop, channel::PortSeam& port, features::UserDialogs& dialogs,
-                                   PortDialog& portDialog, std::string programFolder,
+ApplicationShell::ApplicationShell(platform::EventLoop& loop, channel::PortSeam& port, features::UserInteraction& user,
+                                   std::string programFolder,
                                    SerialDeviceBinder bindSerialDevices)
-    : link(loop, port, dialogs, programFolder),
-      connection(port, link, portDialog, programFolder),
+    : link(loop, port, user, programFolder),
+      connection(port, link, user, programFolder),
       loop_(loop),
       port_(port),
-      dialogs_(dialogs),
+      user_(user),
       programFolder_(std::move(programFolder)),
       bindSerialDevices_(std::move(bindSerialDevices)) {}
 
@@ -29,11 +29,11 @@ void ApplicationShell::FormCreate() {
     model.menu.EnableCommands(false);
 
     const SettingsFile file = ReadSettings(programFolder_);
-    if (!file.error.empty()) dialogs_.ShowError(file.error);
+    if (!file.error.empty()) user_.ShowError(file.error);
     const Settings& settings = file.settings;
     if (bindSerialDevices_) {
         for (const std::string& message : bindSerialDevices_(settings.serialDevices)) {
-            dialogs_.ShowError(message);
+            user_.ShowError(message);
         }
     }
     model.menu.SetViewMode(settings.viewMode);
@@ -85,7 +85,7 @@ void ApplicationShell::FormCloseQuery() {
     settings.wsIp = port_.WsAddress();
     settings.wsPort = port_.WsPort();
     const std::string error = WriteSettings(programFolder_, settings);
-    if (!error.empty()) dialogs_.ShowError("The settings were not saved: " + error);
+    if (!error.empty()) user_.ShowError("The settings were not saved: " + error);
 
     if (link.machine.State() == channel::LinkState::kAtMode) {
         // Offline without a new status text: the dispatcher ignores what the reset brings.

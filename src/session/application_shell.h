@@ -24,8 +24,8 @@ public:
     using SerialDeviceBinder =
         std::function<std::vector<std::string>(const std::vector<std::pair<std::string, std::string>>&)>;
 
-    ApplicationShell(platform::EventLoop& loop, channel::PortSeam& port, features::UserDialogs& dialogs,
-                     PortDialog& portDialog, std::string programFolder, SerialDeviceBinder bindSerialDevices = {});
+    ApplicationShell(platform::EventLoop& loop, channel::PortSeam& port, features::UserInteraction& user,
+                     std::string programFolder, SerialDeviceBinder bindSerialDevices = {});
 
     // The start sequence: settings read, port set up, then the Port command,
     // whose port errors propagate to the caller's error report.
@@ -49,7 +49,7 @@ private:
 
     platform::EventLoop& loop_;
     channel::PortSeam& port_;
-    features::UserDialogs& dialogs_;
+    features::UserInteraction& user_;
     std::string programFolder_;
     SerialDeviceBinder bindSerialDevices_;
 };

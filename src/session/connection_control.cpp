@@ -23,9 +23,9 @@ int ComNumberOfEntry(const std::string& entry) {
     return number;
 }
 
-ConnectionControl::ConnectionControl(channel::PortSeam& port, session::ModuleLink& link, PortDialog& dialog,
+ConnectionControl::ConnectionControl(channel::PortSeam& port, session::ModuleLink& link, features::UserInteraction& user,
                                      std::string programFolder)
-    : port_(port), link_(link), dialog_(dialog), programFolder_(std::move(programFolder)) {
+    : port_(port), link_(link), user_(user), programFolder_(std::move(programFolder)) {
     port_.SetOnConnect([this] { ComPortWsConnect(); });
     port_.SetOnDisconnect([this] { ComPortWsDisconnect(); });
     port_.SetOnError([this](int code) { ComPortWsError(code); });
@@ -46,8 +46,8 @@ void ConnectionControl::miPortClick() {
     }
     const std::string current =
         winSocket_ ? port_.WsAddress() : "Com" + std::to_string(port_.ComNumber());
-    const std::optional<PortChoice> choice =
-        dialog_.Choose(current, programFolder_, port_.Baud() == kHighBaud);
+    const std::optional<features::PortChoice> choice =
+        user_.ChoosePort(current, programFolder_, port_.Baud() == kHighBaud);
     if (choice) {
         winSocket_ = choice->address.find("Com") == std::string::npos;
         if (winSocket_) {

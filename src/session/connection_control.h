@@ -10,32 +10,16 @@
 #include "session/module_link.h"
 #include "channel/observable.h"
 #include "channel/port_seam.h"
+#include "features/user_interaction.h"
 
 namespace morvik::session {
-
-// What the port directory dialog yields after OK.
-struct PortChoice {
-    std::string address;  // column 0 of the chosen row
-    std::string ipPort;   // column 1 of the chosen row
-    bool highSpeed = false;
-};
-
-// Shows the port directory dialog modally; the program shows the real one,
-// tests answer from a script.
-class PortDialog {
-public:
-    virtual ~PortDialog() = default;
-    // currentEntry: "Com" + serial port number, or the TCP address. Empty on Cancel.
-    virtual std::optional<PortChoice> Choose(const std::string& currentEntry, const std::string& folder,
-                                             bool highSpeed) = 0;
-};
 
 inline constexpr int kLowBaud = 19200;
 inline constexpr int kHighBaud = 115200;
 
 class ConnectionControl {
 public:
-    ConnectionControl(channel::PortSeam& port, session::ModuleLink& link, PortDialog& dialog,
+    ConnectionControl(channel::PortSeam& port, session::ModuleLink& link, features::UserInteraction& user,
                       std::string programFolder);
     ~ConnectionControl();
     ConnectionControl(const ConnectionControl&) = delete;
@@ -66,7 +50,7 @@ public:
 private:
     channel::PortSeam& port_;
     session::ModuleLink& link_;
-    PortDialog& dialog_;
+    features::UserInteraction& user_;
     std::string programFolder_;
     bool winSocket_ = false;
     int baudItemTag_ = 0;

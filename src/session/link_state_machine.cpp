@@ -18,21 +18,20 @@ constexpr std::int64_t kOnAirRestartPauseMs = 500;
 constexpr int kSearchSteps = 4;
 constexpr int kReadingSteps = 6;
 constexpr int kOnAirSteps = 10;
-constexpr int kLastProfileListingLine = 6;
 
 bool Contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
 
 }  // namespace
 
 LinkStateMachine::LinkStateMachine(platform::EventLoop& loop, channel::PortSeam& port, channel::LinkFields& fields,
-                                   channel::CommandChannel& channel, MainWindowModel& model, features::UserDialogs& dialogs,
+                                   channel::CommandChannel& channel, MainWindowModel& model, features::UserInteraction& user,
                                    ReadingParts parts, std::string programFolder)
     : loop_(loop),
       port_(port),
       fields_(fields),
       channel_(channel),
       model_(model),
-      dialogs_(dialogs),
+      user_(user),
       parts_(parts),
       programFolder_(std::move(programFolder)) {
     fields_.delayTimer.SetHandler([this] { DelayTimerTimer(); });
@@ -110,12 +109,11 @@ void LinkStateMachine::Dispatch(const std::string& line) {
         case channel::LinkState::kAtOas:
             channel_.LogToMonitor(line, true);
             fields_.timeout.Stop();
-            if (line == "WAIT") {
+            if (parts_.onAir.TakeAnswer(line) == subscriptions::OnAirAnswer::kWaiting) {
                 model_.progress.ShowProgress("On Air Subscript", kOnAirSteps);
                 StartDelay(kOnAirTickMs, channel::kOnAirTickDelay);
                 return;
             }
-            if (line == "ERROR") fields_.repeatOnAir = false;
             OnAirEndSequence();
             return;
     }
@@ -136,14 +134,10 @@ void LinkStateMachine::DispatchInAtMode(const std::string& line) {
         return;
     }
     // The profile listing: only its last line completes the wait.
-    const int index = fields_.profileLineCounter++;
-    if (const std::optional<int> offset = channel::ProfileListingOffset(index)) {
-        parts_.profile.ParseProfileLine(*offset, line);
-        if (index == kLastProfileListingLine) {
-            TakeAnswer(line);
-            fields_.timeout.Stop();
-            fields_.connectTimeout.Start();
-        }
+    if (parts_.profile.TakeListingLine(line)) {
+        TakeAnswer(line);
+        fields_.timeout.Stop();
+        fields_.connectTimeout.Start();
     }
 }
 
@@ -164,7 +158,7 @@ void LinkStateMachine::ReadingSequence() {
     fields_.SearchStep = 0;
     SetLinkState(channel::LinkState::kAtMode);
     fields_.timeout.Stop();
-    Progress& progress = model_.progress;
+    channel::Progress& progress = model_.progress;
     progress.ShowProgress("READING", kReadingSteps);
 
     if (!fields_.NoAnswer) parts_.identification.ReadIdentity();
@@ -204,7 +198,7 @@ void LinkStateMachine::OnAirEndSequence() {
     RestoreDetailsIfIdentified();
     if (fields_.NoAnswer) {
         ResetSearch();
-    } else if (fields_.repeatOnAir) {
+    } else if (parts_.onAir.Repeating()) {
         PumpedWait(kOnAirRestartPauseMs);
         PostToSelf(&LinkStateMachine::RestartOnAir);
     } else {
@@ -222,7 +216,7 @@ void LinkStateMachine::ResetSearch() {
 
     model_.progress.ShowProgress("SEARCHING", kSearchSteps);
     model_.statusBar.SetText(channel::kBusyPanel, "");
-    if (fields_.NoAnswer) fields_.repeatOnAir = false;
+    if (fields_.NoAnswer) parts_.onAir.StopRepeating();
     fields_.NoAnswer = false;
     fields_.connectTimeout.Stop();
     model_.monitor.Clear();
@@ -237,7 +231,7 @@ void LinkStateMachine::ResetSearch() {
     } catch (const std::exception& error) {
         // The port could not be reopened: the search stops here with the
         // port's error shown, as any command that meets a port error.
-        dialogs_.ShowError(error.what());
+        user_.ShowError(error.what());
         return;
     }
     StartDelay(kSearchStepMs, channel::kSearchStepDelay);
@@ -296,7 +290,7 @@ void LinkStateMachine::CancelOperation() {
             break;
         case channel::LinkState::kAtOas:
             channel_.QueryCommand("AT", false);  // ends the module's on-air subscription
-            fields_.repeatOnAir = false;
+            parts_.onAir.StopRepeating();
             break;
         default:
             break;

@@ -13,7 +13,7 @@
 #include "features/user_interaction.h"
 #include "platform/event_loop.h"
 #include "features/profile/identification.h"
-#include "features/profile/profile_view.h"
+#include "features/profile/profile.h"
 #include "features/subscriptions/on_air_subscription.h"
 #include "features/subscriptions/subscription_store.h"
 #include "features/subscriptions/subscription_table.h"
@@ -24,7 +24,7 @@ namespace morvik::session {
 // search call.
 struct ReadingParts {
     profile::Identification& identification;
-    profile::ProfileView& profile;
+    profile::Profile& profile;
     subscriptions::SubscriptionTable& table;
     subscriptions::SubscriptionStore& store;
     subscriptions::OnAirSubscription& onAir;
@@ -33,7 +33,7 @@ struct ReadingParts {
 class LinkStateMachine {
 public:
     LinkStateMachine(platform::EventLoop& loop, channel::PortSeam& port, channel::LinkFields& fields, channel::CommandChannel& channel,
-                     MainWindowModel& model, features::UserDialogs& dialogs, ReadingParts parts, std::string programFolder);
+                     MainWindowModel& model, features::UserInteraction& user, ReadingParts parts, std::string programFolder);
     ~LinkStateMachine();
     LinkStateMachine(const LinkStateMachine&) = delete;
     LinkStateMachine& operator=(const LinkStateMachine&) = delete;
@@ -88,7 +88,7 @@ private:
     channel::LinkFields& fields_;
     channel::CommandChannel& channel_;
     MainWindowModel& model_;
-    features::UserDialogs& dialogs_;
+    features::UserInteraction& user_;
     ReadingParts parts_;
     std::string programFolder_;
     // Posted notifications check it, so none runs after the machine is gone.

@@ -2,22 +2,26 @@
 // Everything the main window shows, as plain data the logic changes and the
 // widgets observe.
 
-#include "features/device_panel.h"
-#include "session/menu_state.h"
 #include "channel/monitor.h"
-#include "session/progress.h"
+#include "channel/progress.h"
 #include "channel/status_bar.h"
+#include "features/device_panel.h"
 #include "features/profile/identity_labels.h"
+#include "features/profile/profile_list.h"
+#include "features/subscriptions/subscription_grid.h"
+#include "session/menu_state.h"
 
 namespace morvik::session {
 
 struct MainWindowModel {
     channel::StatusBar statusBar;
     channel::Monitor monitor;
-    Progress progress;
+    channel::Progress progress;
     MenuState menu;
     features::DevicePanel devicePanel;
     profile::IdentityLabels identity;
+    subscriptions::SubscriptionGrid grid;
+    profile::ProfileList profileList;
 };
 
 }  // namespace morvik::session

@@ -13,7 +13,7 @@
 #include "features/user_interaction.h"
 #include "platform/event_loop.h"
 #include "features/profile/identification.h"
-#include "features/profile/profile_view.h"
+#include "features/profile/profile.h"
 #include "features/subscriptions/on_air_subscription.h"
 #include "features/subscriptions/subscription_store.h"
 #include "features/subscriptions/subscription_table.h"
@@ -21,11 +21,12 @@
 namespace morvik::session {
 
 struct ModuleLink {
-    ModuleLink(platform::EventLoop& loop, channel::PortSeam& port, features::UserDialogs& dialogs, std::string programFolder)
+    ModuleLink(platform::EventLoop& loop, channel::PortSeam& port, features::UserInteraction& user, std::string programFolder)
         : fields(loop),
           channel(loop, port, fields, model.statusBar, model.monitor),
           identification(channel, model.identity, model.devicePanel),
-          machine(loop, port, fields, channel, model, dialogs,
+          profile(channel, model.profileList, model.identity, user, programFolder),
+          machine(loop, port, fields, channel, model, user,
                   ReadingParts{identification, profile, table, store, onAir}, std::move(programFolder)) {}
 
     // Declaration order is construction order: each part refers to those above it.
@@ -33,7 +34,7 @@ struct ModuleLink {
     channel::LinkFields fields;
     channel::CommandChannel channel;
     profile::Identification identification;
-    profile::ProfileView profile;
+    profile::Profile profile;
     subscriptions::SubscriptionTable table;
     subscriptions::SubscriptionStore store;
     subscriptions::OnAirSubscription onAir;

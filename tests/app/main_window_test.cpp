@@ -18,7 +18,7 @@
 #include <memory>
 
 #include "app/monitor_pane.h"
-#include "support/scripted_dialogs.h"
+#include "support/scripted_user.h"
 #include "app/status_panels.h"
 #include "platform/virtual_loop.h"
 #include "support/temp_dir.h"
@@ -30,9 +30,9 @@ namespace {
 class MainWindowTest : public ::testing::Test {
 protected:
     // Creating the window runs the start sequence and with it the port dialog.
-    void Start(std::optional<session::PortChoice> choice = session::PortChoice{"Com3", "", false}) {
-        portDialog.answers.push_back(std::move(choice));
-        window = std::make_unique<Tfm_Morvik2>(shell, dialogs);
+    void Start(std::optional<features::PortChoice> choice = features::PortChoice{"Com3", "", false}) {
+        user.portAnswers.push_back(std::move(choice));
+        window = std::make_unique<Tfm_Morvik2>(shell, user);
     }
     QStringList MenuTexts(const QList<QAction*>& actions) const {
         QStringList texts;
@@ -50,9 +50,8 @@ protected:
     test::TempDir folder;
     platform::VirtualLoop loop;
     test::SimPort port{loop};
-    session::RecordingDialogs dialogs;
-    session::ScriptedPortDialog portDialog;
-    session::ApplicationShell shell{loop, port, dialogs, portDialog, FolderPath()};
+    test::ScriptedUser user;
+    session::ApplicationShell shell{loop, port, user, FolderPath()};
     std::unique_ptr<Tfm_Morvik2> window;
 };
 
@@ -85,7 +84,7 @@ TEST_F(MainWindowTest, EveryMenuItemHasItsTextAndShortcut) {
 }
 
 TEST_F(MainWindowTest, TheBaudItemReadsCapitalBaudUntilASerialPortIsSet) {
-    Start(session::PortChoice{"127.0.0.1", "8000", false});
+    Start(features::PortChoice{"127.0.0.1", "8000", false});
     EXPECT_EQ(window->miChangeBaud->text(), "Change to 19200 Baud");
 }
 
@@ -127,8 +126,17 @@ TEST_F(MainWindowTest, DevicePanelAndProfilePageShowTheModels) {
     EXPECT_EQ(window->TestErgebnis->text(), "0/0");
     EXPECT_EQ(window->lbCurrentSubscript->text(), "-");
     EXPECT_EQ(window->lbCurrentProfile->text(), "Current Profile");
-    EXPECT_EQ(window->ProfileList->horizontalHeaderItem(0)->text(), QStringLiteral("Schlüssel"));
-    EXPECT_EQ(window->ProfileList->horizontalHeaderItem(1)->text(), "Wert");
+    const QAbstractItemModel* list = window->ProfileList->model();
+    EXPECT_EQ(list->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Schlüssel"));
+    EXPECT_EQ(list->headerData(1, Qt::Horizontal).toString(), "Wert");
+    EXPECT_EQ(list->rowCount(), 31);
+    EXPECT_EQ(list->index(11, 0).data().toString(), "S155/Antenne");
+    EXPECT_FALSE(list->flags(list->index(11, 0)) & Qt::ItemIsEditable) << "keys are fixed";
+    EXPECT_TRUE(list->flags(list->index(11, 1)) & Qt::ItemIsEditable);
+    shell.link.model.profileList.SetValue(11, "007");
+    EXPECT_EQ(list->index(11, 1).data().toString(), "007");
+    shell.link.model.profileList.SetEditable(false);
+    EXPECT_FALSE(list->flags(list->index(11, 1)) & Qt::ItemIsEditable) << "locked while the module is written";
     shell.link.model.devicePanel.lbConfigType.Set("Server FP");
     shell.link.model.devicePanel.edIPUI.Set("1.2.3.4.5");
     shell.link.model.identity.lbFirmware.Set("V2.10");
@@ -207,8 +215,8 @@ TEST_F(MainWindowTest, ResetSearchAndTestlaufReachTheLink) {
 TEST_F(MainWindowTest, APortErrorOfACommandIsShownAndTheProgramCarriesOn) {
     port.FailNextOpen(-2001, "Specified comport doesn't exist");
     Start();
-    EXPECT_EQ(dialogs.errors, (std::vector<std::string>{"Specified comport doesn't exist"}));
-    portDialog.answers.push_back(session::PortChoice{"Com4", "", false});
+    EXPECT_EQ(user.errors, (std::vector<std::string>{"Specified comport doesn't exist"}));
+    user.portAnswers.push_back(features::PortChoice{"Com4", "", false});
     window->miPort->trigger();
     EXPECT_EQ(PanelText(0), "Com4 /19200");
     EXPECT_EQ(PanelText(2), " Search");

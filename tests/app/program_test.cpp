@@ -9,7 +9,7 @@
 
 #include "session/application_shell.h"
 #include "app/qt_event_loop.h"
-#include "support/scripted_dialogs.h"
+#include "support/scripted_user.h"
 #include "channel/com_port_link.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
@@ -26,9 +26,9 @@ protected:
 
     // Starts the program with the given settings and the port dialog answered
     // with entry, then waits until the module has been read.
-    void StartAndRead(const std::string& settings, session::PortChoice entry) {
+    void StartAndRead(const std::string& settings, features::PortChoice entry) {
         folder.Write("morvik2.ini", settings);
-        portDialog.answers.push_back(std::move(entry));
+        user.portAnswers.push_back(std::move(entry));
         shell.FormCreate();
         ASSERT_FALSE(shell.ShouldCloseOnShow());
         const bool read = loop.RunUntil(
@@ -38,7 +38,7 @@ protected:
             },
             kReadingBoundMs);
         ASSERT_TRUE(read) << "state " << shell.link.model.statusBar.Text(channel::kLinkStatePanel) << ", errors "
-                          << (dialogs.errors.empty() ? "" : dialogs.errors.front());
+                          << (user.errors.empty() ? "" : user.errors.front());
     }
     bool MonitorHas(const std::string& line) const {
         const auto& lines = shell.link.model.monitor.Lines();
@@ -52,15 +52,14 @@ protected:
         EXPECT_FALSE(shell.link.model.identity.lbFirmware.Get().empty());
         EXPECT_FALSE(shell.link.model.progress.state.Get().visible);
         EXPECT_EQ(shell.link.model.statusBar.Text(channel::kConnectionPanel), " Connect");
-        EXPECT_TRUE(dialogs.errors.empty());
+        EXPECT_TRUE(user.errors.empty());
     }
 
     test::TempDir folder;
     QtEventLoop loop;
     channel::ComPortLink port{loop};
-    session::RecordingDialogs dialogs;
-    session::ScriptedPortDialog portDialog;
-    session::ApplicationShell shell{loop, port, dialogs, portDialog, FolderPath(), [this](const auto& entries) {
+    test::ScriptedUser user;
+    session::ApplicationShell shell{loop, port, user, FolderPath(), [this](const auto& entries) {
                                return port.Port().SerialDevices().BindEntries(entries);
                            }};
 };
@@ -71,8 +70,8 @@ TEST_F(ProgramTest, FindsAndReadsTheSimulatedModuleOverTcpAndResetsItOnClosing) 
     ASSERT_GT(simPort, 0);
     const std::string tcpPort = std::to_string(simPort);
     StartAndRead("[Communication]\r\nWinSocket=1\r\nWS_IP=127.0.0.1\r\nWS_Port=" + tcpPort + "\r\n",
-                 session::PortChoice{"127.0.0.1", tcpPort, false});
-    EXPECT_EQ(portDialog.calls[0].currentEntry, "127.0.0.1");
+                 features::PortChoice{"127.0.0.1", tcpPort, false});
+    EXPECT_EQ(user.portCalls[0].currentEntry, "127.0.0.1");
     EXPECT_EQ(shell.link.model.statusBar.Text(channel::kPortPanel), " IP: 127.0.0.1");
     ExpectModuleRead();
 
@@ -92,8 +91,8 @@ TEST_F(ProgramTest, FindsAndReadsTheSimulatedModuleOnASerialPortBoundToAPseudoTe
     const std::string device = sim.ReadLine().value_or("");
     ASSERT_EQ(device.rfind("/dev/", 0), 0u) << device;
     StartAndRead("[Communication]\r\nPort=7\r\n\r\n[SerialDevices]\r\nCom7=" + device + "\r\n",
-                 session::PortChoice{"Com7", "", false});
-    EXPECT_EQ(portDialog.calls[0].currentEntry, "Com7");
+                 features::PortChoice{"Com7", "", false});
+    EXPECT_EQ(user.portCalls[0].currentEntry, "Com7");
     EXPECT_EQ(shell.link.model.statusBar.Text(channel::kPortPanel), "Com7 /19200");
     ExpectModuleRead();
     shell.FormCloseQuery();

@@ -11,7 +11,7 @@ namespace {
 
 struct ProgressWindowTest : ::testing::Test {
     QMainWindow mainWindow;
-    session::Progress progress;
+    channel::Progress progress;
     std::vector<std::string> calls;
     Tfm_Progress window{&mainWindow, progress, [this] {
                             calls.push_back(window.isVisible() || progress.state.Get().visible

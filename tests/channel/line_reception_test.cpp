@@ -47,13 +47,5 @@ TEST(DispatchableLine, ALineHoldingTheEchoTextIsDropped) {
     EXPECT_EQ(DispatchableLine("ATI0\r\nOK", "ATI0"), "OK");
 }
 
-TEST(ProfileListingOffset, OnlyTheHeaderAndTheValuesLinesCarryData) {
-    EXPECT_EQ(ProfileListingOffset(0), -1);
-    EXPECT_EQ(ProfileListingOffset(2), 0);
-    EXPECT_EQ(ProfileListingOffset(4), 11);
-    EXPECT_EQ(ProfileListingOffset(6), 22);
-    for (int heading : {1, 3, 5, 7, 8, -1}) EXPECT_EQ(ProfileListingOffset(heading), std::nullopt) << heading;
-}
-
 }  // namespace
 }  // namespace morvik::channel

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "support/scripted_dialogs.h"
+#include "support/scripted_user.h"
 #include "platform/virtual_loop.h"
 #include "support/temp_dir.h"
 #include "support/sim_port.h"
@@ -14,8 +14,8 @@ namespace {
 
 class ApplicationShellTest : public ::testing::Test {
 protected:
-    std::optional<PortChoice> Entry(std::string address, std::string ipPort = "", bool high = false) {
-        return PortChoice{std::move(address), std::move(ipPort), high};
+    std::optional<features::PortChoice> Entry(std::string address, std::string ipPort = "", bool high = false) {
+        return features::PortChoice{std::move(address), std::move(ipPort), high};
     }
     const std::string& Panel(channel::StatusPanel panel) const { return shell.link.model.statusBar.Text(panel); }
     // The port events from the given transcript position on.
@@ -29,10 +29,9 @@ protected:
     test::TempDir folder;
     platform::VirtualLoop loop;
     test::SimPort port{loop};
-    RecordingDialogs dialogs;
-    ScriptedPortDialog portDialog;
+    test::ScriptedUser user;
     std::vector<std::pair<std::string, std::string>> boundDevices;
-    ApplicationShell shell{loop, port, dialogs, portDialog, FolderPath(), [this](const auto& entries) {
+    ApplicationShell shell{loop, port, user, FolderPath(), [this](const auto& entries) {
                                boundDevices = entries;
                                return std::vector<std::string>{};
                            }};
@@ -40,10 +39,10 @@ protected:
 
 TEST_F(ApplicationShellTest, WithoutSettingsTheProgramStartsOnSerialPortZeroAndCancelEndsIt) {
     shell.FormCreate();
-    ASSERT_EQ(portDialog.calls.size(), 1u);
-    EXPECT_EQ(portDialog.calls[0].currentEntry, "Com0");
-    EXPECT_EQ(portDialog.calls[0].folder, FolderPath());
-    EXPECT_FALSE(portDialog.calls[0].highSpeed);
+    ASSERT_EQ(user.portCalls.size(), 1u);
+    EXPECT_EQ(user.portCalls[0].currentEntry, "Com0");
+    EXPECT_EQ(user.portCalls[0].folder, FolderPath());
+    EXPECT_FALSE(user.portCalls[0].highSpeed);
     EXPECT_EQ(port.GetDeviceLayer(), channel::DeviceLayer::kSerial);
     EXPECT_EQ(port.ComNumber(), 0);
     EXPECT_EQ(port.Baud(), 19200);
@@ -59,11 +58,11 @@ TEST_F(ApplicationShellTest, WithoutSettingsTheProgramStartsOnSerialPortZeroAndC
     shell.FormClose();
     EXPECT_FALSE(std::filesystem::exists(folder.File("morvik2.ini"))) << "cancelling at start writes no settings";
     EXPECT_TRUE(port.Transcript().empty());
-    EXPECT_TRUE(dialogs.errors.empty());
+    EXPECT_TRUE(user.errors.empty());
 }
 
 TEST_F(ApplicationShellTest, AChosenPortIsWrittenInOrderWithoutTheBaudOnClosing) {
-    portDialog.answers.push_back(Entry("Com3"));
+    user.portAnswers.push_back(Entry("Com3"));
     shell.FormCreate();
     EXPECT_FALSE(shell.ShouldCloseOnShow());
     EXPECT_EQ(Panel(channel::kLinkStatePanel), " Search");
@@ -75,7 +74,7 @@ TEST_F(ApplicationShellTest, AChosenPortIsWrittenInOrderWithoutTheBaudOnClosing)
 
 TEST_F(ApplicationShellTest, ProfileViewModeShowsTheProfilePageWithSubscriptStillChecked) {
     folder.Write("morvik2.ini", "[Common]\r\nViewMode=0\r\nViewMonitor=1\r\n");
-    portDialog.answers.push_back(Entry("Com1"));
+    user.portAnswers.push_back(Entry("Com1"));
     shell.FormCreate();
     EXPECT_EQ(shell.link.model.menu.shownPage.Get(), session::kProfilePage);
     EXPECT_EQ(shell.link.model.menu.checkedViewItem.Get(), session::kSubscriptPage);
@@ -87,7 +86,7 @@ TEST_F(ApplicationShellTest, ProfileViewModeShowsTheProfilePageWithSubscriptStil
 
 TEST_F(ApplicationShellTest, AnUnknownViewModeKeepsTheSubscriptionPageAndIsWrittenBackUnchanged) {
     folder.Write("morvik2.ini", "[Common]\r\nViewMode=7\r\n");
-    portDialog.answers.push_back(Entry("Com1"));
+    user.portAnswers.push_back(Entry("Com1"));
     shell.FormCreate();
     EXPECT_EQ(shell.link.model.menu.shownPage.Get(), session::kSubscriptPage);
     shell.FormCloseQuery();
@@ -97,11 +96,11 @@ TEST_F(ApplicationShellTest, AnUnknownViewModeKeepsTheSubscriptionPageAndIsWritt
 TEST_F(ApplicationShellTest, ABaudWrittenByHandSurvivesEveryExitAndPresetsHighSpeed) {
     folder.Write("morvik2.ini",
                  "[Communication]\r\nBaud=115200\r\nPort=4\r\n\r\n[SerialDevices]\r\nCom4=/dev/ttyUSB0\r\n");
-    portDialog.answers.push_back(Entry("Com4"));
+    user.portAnswers.push_back(Entry("Com4"));
     shell.FormCreate();
     EXPECT_EQ(boundDevices, (std::vector<std::pair<std::string, std::string>>{{"Com4", "/dev/ttyUSB0"}}));
-    EXPECT_EQ(portDialog.calls[0].currentEntry, "Com4");
-    EXPECT_TRUE(portDialog.calls[0].highSpeed);
+    EXPECT_EQ(user.portCalls[0].currentEntry, "Com4");
+    EXPECT_TRUE(user.portCalls[0].highSpeed);
     EXPECT_EQ(Panel(channel::kPortPanel), "Com4 /19200") << "High Speed was unchecked in the dialog";
     shell.FormCloseQuery();
     const std::string text = folder.Read("morvik2.ini");
@@ -114,12 +113,12 @@ TEST_F(ApplicationShellTest, ATcpSettingShowsTheAddressAndOffersItToThePortDialo
     shell.FormCreate();
     EXPECT_EQ(port.GetDeviceLayer(), channel::DeviceLayer::kTcp);
     EXPECT_EQ(Panel(channel::kPortPanel), " IP: 127.0.0.1");
-    EXPECT_EQ(portDialog.calls[0].currentEntry, "127.0.0.1");
+    EXPECT_EQ(user.portCalls[0].currentEntry, "127.0.0.1");
     EXPECT_TRUE(shell.ShouldCloseOnShow());
 }
 
 TEST_F(ApplicationShellTest, ClosingInAtModeResetsTheModuleThenDropsDtrAndClosesWithPauses) {
-    portDialog.answers.push_back(Entry("Com2"));
+    user.portAnswers.push_back(Entry("Com2"));
     shell.FormCreate();
     shell.link.machine.SetLinkState(channel::LinkState::kAtMode);
     const std::size_t first = port.Transcript().size();
@@ -135,7 +134,7 @@ TEST_F(ApplicationShellTest, ClosingInAtModeResetsTheModuleThenDropsDtrAndCloses
 }
 
 TEST_F(ApplicationShellTest, ClosingWhileSearchingTakesTwoSecondsAndSendsNothing) {
-    portDialog.answers.push_back(Entry("Com2"));
+    user.portAnswers.push_back(Entry("Com2"));
     shell.FormCreate();
     const std::size_t first = port.Transcript().size();
     const std::int64_t t0 = loop.NowMs();
@@ -146,7 +145,7 @@ TEST_F(ApplicationShellTest, ClosingWhileSearchingTakesTwoSecondsAndSendsNothing
 }
 
 TEST_F(ApplicationShellTest, TheTestRunCannotReopenThePortDuringShutdown) {
-    portDialog.answers.push_back(Entry("Com2"));
+    user.portAnswers.push_back(Entry("Com2"));
     shell.FormCreate();
     shell.link.machine.SetLinkState(channel::LinkState::kAtMode);
     shell.link.fields.delayTimer.Stop();
@@ -164,7 +163,7 @@ TEST_F(ApplicationShellTest, TheTestRunCannotReopenThePortDuringShutdown) {
 
 TEST_F(ApplicationShellTest, APortThatCannotBeOpenedAtStartLeavesTheProgramToClose) {
     port.FailNextOpen(-2001, "Specified comport doesn't exist");
-    portDialog.answers.push_back(Entry("Com5"));
+    user.portAnswers.push_back(Entry("Com5"));
     EXPECT_THROW(shell.FormCreate(), channel::PortError);
     EXPECT_EQ(Panel(channel::kLinkStatePanel), "Offline");
     EXPECT_TRUE(shell.ShouldCloseOnShow());
@@ -172,13 +171,13 @@ TEST_F(ApplicationShellTest, APortThatCannotBeOpenedAtStartLeavesTheProgramToClo
 
 TEST_F(ApplicationShellTest, AnUnreadableSettingsFileIsReportedUsedAsDefaultsAndNeverOverwritten) {
     std::filesystem::create_directory(folder.File("morvik2.ini"));
-    portDialog.answers.push_back(Entry("Com1"));
+    user.portAnswers.push_back(Entry("Com1"));
     shell.FormCreate();
-    ASSERT_EQ(dialogs.errors.size(), 1u);
-    EXPECT_EQ(portDialog.calls[0].currentEntry, "Com0");
+    ASSERT_EQ(user.errors.size(), 1u);
+    EXPECT_EQ(user.portCalls[0].currentEntry, "Com0");
     shell.FormCloseQuery();
-    ASSERT_EQ(dialogs.errors.size(), 2u);
-    EXPECT_EQ(dialogs.errors[1].rfind("The settings were not saved: ", 0), 0u);
+    ASSERT_EQ(user.errors.size(), 2u);
+    EXPECT_EQ(user.errors[1].rfind("The settings were not saved: ", 0), 0u);
     EXPECT_TRUE(std::filesystem::is_directory(folder.File("morvik2.ini")));
 }
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/virtual_loop.h"
-#include "support/scripted_dialogs.h"
+#include "support/scripted_user.h"
 #include "support/sim_port.h"
 
 namespace morvik::session {
@@ -23,17 +23,16 @@ public:
 
 class ConnectionControlTest : public ::testing::Test {
 protected:
-    std::optional<PortChoice> Entry(std::string address, std::string ipPort = "", bool high = false) {
-        return PortChoice{std::move(address), std::move(ipPort), high};
+    std::optional<features::PortChoice> Entry(std::string address, std::string ipPort = "", bool high = false) {
+        return features::PortChoice{std::move(address), std::move(ipPort), high};
     }
     const std::string& Panel(channel::StatusPanel panel) const { return link.model.statusBar.Text(panel); }
 
     platform::VirtualLoop loop;
     TcpEventPort port{loop};
-    RecordingDialogs errors;
-    session::ModuleLink link{loop, port, errors, "/folder/"};
-    ScriptedPortDialog dialog;
-    ConnectionControl control{port, link, dialog, "/folder/"};
+    test::ScriptedUser user;
+    session::ModuleLink link{loop, port, user, "/folder/"};
+    ConnectionControl control{port, link, user, "/folder/"};
 
     // As the start sequence leaves it.
     ConnectionControlTest() {
@@ -45,12 +44,12 @@ TEST_F(ConnectionControlTest, SerialEntryWithHighSpeedOpensAtTopSpeedAndStartsTh
     port.SetComNumber(0);
     EXPECT_EQ(control.baudItemCaption.Get(), "Change to 19200 Baud");
     EXPECT_EQ(control.BaudItemTag(), 0);
-    dialog.answers.push_back(Entry("Com3", "", true));
+    user.portAnswers.push_back(Entry("Com3", "", true));
     control.miPortClick();
-    ASSERT_EQ(dialog.calls.size(), 1u);
-    EXPECT_EQ(dialog.calls[0].currentEntry, "Com0");
-    EXPECT_EQ(dialog.calls[0].folder, "/folder/");
-    EXPECT_FALSE(dialog.calls[0].highSpeed);
+    ASSERT_EQ(user.portCalls.size(), 1u);
+    EXPECT_EQ(user.portCalls[0].currentEntry, "Com0");
+    EXPECT_EQ(user.portCalls[0].folder, "/folder/");
+    EXPECT_FALSE(user.portCalls[0].highSpeed);
     EXPECT_EQ(port.ComNumber(), 3);
     EXPECT_EQ(port.Baud(), 115200);
     EXPECT_EQ(port.GetDeviceLayer(), channel::DeviceLayer::kSerial);
@@ -72,9 +71,9 @@ TEST_F(ConnectionControlTest, SerialEntryWithHighSpeedOpensAtTopSpeedAndStartsTh
 
 TEST_F(ConnectionControlTest, HighSpeedIsPresetFromTheBaudAndLowSpeedOffers115200) {
     port.SetBaud(115200);
-    dialog.answers.push_back(Entry("Com12"));
+    user.portAnswers.push_back(Entry("Com12"));
     control.miPortClick();
-    EXPECT_TRUE(dialog.calls[0].highSpeed);
+    EXPECT_TRUE(user.portCalls[0].highSpeed);
     EXPECT_EQ(port.ComNumber(), 12);
     EXPECT_EQ(port.Baud(), 19200);
     EXPECT_EQ(Panel(channel::kPortPanel), "Com12 /19200");
@@ -83,7 +82,7 @@ TEST_F(ConnectionControlTest, HighSpeedIsPresetFromTheBaudAndLowSpeedOffers11520
 }
 
 TEST_F(ConnectionControlTest, EntryWithoutComInItsCaseIsATcpAddressAndWaitsForTheConnection) {
-    dialog.answers.push_back(Entry("COM3", "8001"));
+    user.portAnswers.push_back(Entry("COM3", "8001"));
     control.miPortClick();
     EXPECT_TRUE(control.WinSocket());
     EXPECT_EQ(port.GetDeviceLayer(), channel::DeviceLayer::kTcp);
@@ -99,13 +98,13 @@ TEST_F(ConnectionControlTest, EntryWithoutComInItsCaseIsATcpAddressAndWaitsForTh
     EXPECT_EQ(Panel(channel::kConnectionPanel), " Connect");
     EXPECT_EQ(Panel(channel::kLinkStatePanel), " Search");
     // The next Port command offers the TCP address as the current entry.
-    dialog.answers.push_back(std::nullopt);
+    user.portAnswers.push_back(std::nullopt);
     control.miPortClick();
-    EXPECT_EQ(dialog.calls[1].currentEntry, "COM3");
+    EXPECT_EQ(user.portCalls[1].currentEntry, "COM3");
 }
 
 TEST_F(ConnectionControlTest, RefusedOrLostConnectionGoesOfflineAndHidesTheProgress) {
-    dialog.answers.push_back(Entry("127.0.0.1", "8000"));
+    user.portAnswers.push_back(Entry("127.0.0.1", "8000"));
     control.miPortClick();
     loop.AdvanceBy(100);  // a search step shows "SEARCHING"
     EXPECT_TRUE(link.model.progress.state.Get().visible);
@@ -124,7 +123,7 @@ TEST_F(ConnectionControlTest, RefusedOrLostConnectionGoesOfflineAndHidesTheProgr
 }
 
 TEST_F(ConnectionControlTest, CancelWhileOfflineOpensNothingAndArmsNoSearch) {
-    dialog.answers.push_back(std::nullopt);
+    user.portAnswers.push_back(std::nullopt);
     control.miPortClick();
     EXPECT_FALSE(port.IsOpen());
     EXPECT_EQ(Panel(channel::kLinkStatePanel), "Offline");
@@ -133,16 +132,16 @@ TEST_F(ConnectionControlTest, CancelWhileOfflineOpensNothingAndArmsNoSearch) {
 }
 
 TEST_F(ConnectionControlTest, CancelInAtModeReopensTheSamePortAndTheSearchStepOnlyDisablesCommands) {
-    dialog.answers.push_back(Entry("Com2"));
+    user.portAnswers.push_back(Entry("Com2"));
     control.miPortClick();
     link.machine.SetLinkState(channel::LinkState::kAtMode);
     link.model.menu.EnableCommands(true);
     link.fields.connectTimeout.Start();
     const auto before = port.Transcript().size();
 
-    dialog.answers.push_back(std::nullopt);
+    user.portAnswers.push_back(std::nullopt);
     control.miPortClick();
-    EXPECT_EQ(dialog.calls[1].currentEntry, "Com2");
+    EXPECT_EQ(user.portCalls[1].currentEntry, "Com2");
     EXPECT_FALSE(link.fields.connectTimeout.IsActive());
     const std::vector<std::string> reopen(port.Transcript().begin() + before, port.Transcript().end());
     EXPECT_EQ(reopen, (std::vector<std::string>{"0 close", "0 open"}));
@@ -156,7 +155,7 @@ TEST_F(ConnectionControlTest, CancelInAtModeReopensTheSamePortAndTheSearchStepOn
 
 TEST_F(ConnectionControlTest, SerialPortThatCannotBeOpenedEndsTheCommandBeforeConnecting) {
     port.FailNextOpen(-2001, "Specified comport doesn't exist");
-    dialog.answers.push_back(Entry("Com9"));
+    user.portAnswers.push_back(Entry("Com9"));
     EXPECT_THROW(control.miPortClick(), channel::PortError);
     EXPECT_FALSE(port.IsOpen());
     EXPECT_EQ(Panel(channel::kConnectionPanel), " Disconnect");
@@ -165,7 +164,7 @@ TEST_F(ConnectionControlTest, SerialPortThatCannotBeOpenedEndsTheCommandBeforeCo
 }
 
 TEST_F(ConnectionControlTest, BaudChangeTellsTheModuleFollowsWithTheSerialPortAndSearchesAgain) {
-    dialog.answers.push_back(Entry("Com1"));
+    user.portAnswers.push_back(Entry("Com1"));
     control.miPortClick();
     link.machine.SetLinkState(channel::LinkState::kAtMode);
     port.TakeWrites();
@@ -180,7 +179,7 @@ TEST_F(ConnectionControlTest, BaudChangeTellsTheModuleFollowsWithTheSerialPortAn
 }
 
 TEST_F(ConnectionControlTest, BaudChangeOnTcpOnlyTellsTheModuleWithTheStartCaption) {
-    dialog.answers.push_back(Entry("10.0.0.5", "8000"));
+    user.portAnswers.push_back(Entry("10.0.0.5", "8000"));
     control.miPortClick();
     port.Connected();
     link.machine.SetLinkState(channel::LinkState::kAtMode);

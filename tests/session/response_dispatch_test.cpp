@@ -55,26 +55,26 @@ TEST_F(ResponseDispatchTest, ANotificationThatFindsNoLineDoesNothing) {
 
 TEST_F(ResponseDispatchTest, AllSevenListingLinesInOneReadCompleteTheProfileRead) {
     EnterState(channel::LinkState::kAtMode);
-    fields.profileLineCounter = 0;
     ModuleSaysAt(25, {"Profile No.1, Server FP", "S0 S2", "000 043 013 010 008 ", "S159 S160", "010 ",
                       "E Q", "1 0 ", "OK"});
     EXPECT_EQ(link.channel.QueryCommand("AT&V0", true), "1 0 ");
     EXPECT_EQ(loop.NowMs(), 25);
     loop.RunUntilIdle();
-    EXPECT_EQ(fields.AnswerLine, "1 0 ");  // the trailing "OK" only advanced the counter
-    EXPECT_EQ(fields.profileLineCounter, 8);
+    EXPECT_EQ(fields.AnswerLine, "1 0 ");  // the trailing "OK" is no answer of its own
+    EXPECT_EQ(link.model.profileList.Value(3), "043");
+    EXPECT_EQ(link.model.profileList.Value(25), "0");
     EXPECT_EQ(MonitorLines().size(), 9u);  // the command and all eight lines
     EXPECT_TRUE(fields.connectTimeout.IsActive());
 }
 
 TEST_F(ResponseDispatchTest, AnIncompleteListingEndsTheWaitByTimeOut) {
     EnterState(channel::LinkState::kAtMode);
-    fields.profileLineCounter = 0;
     ModuleSaysAt(25, {"Profile No.1, Server FP", "S0 S2", "000 043 ", "S159 S160", "010 ", "E Q"});
     EXPECT_EQ(link.channel.QueryCommand("AT&V0", true), "");
     EXPECT_EQ(loop.NowMs(), 8000);  // no keep-alive probe cuts the pending wait short
     EXPECT_TRUE(fields.NoAnswer);
-    EXPECT_EQ(fields.profileLineCounter, 6);
+    EXPECT_EQ(link.model.profileList.Value(13), "010");  // what came stays
+    EXPECT_EQ(link.model.profileList.Value(24), "");
 }
 
 TEST_F(ResponseDispatchTest, EchoOfTheLastCommandIsDroppedAndTheProbeEchoHidesEveryAtLine) {
@@ -120,14 +120,14 @@ protected:
         ResponseDispatchTest::SetUp();
         EnterState(channel::LinkState::kAtOas);
         link.channel.QueryCommand("AT^SENB,", false);
-        fields.repeatOnAir = true;
+        link.onAir.SetRepeating(true);
     }
 };
 
 TEST_F(OnAirDispatchTest, WaitLinesKeepTheSubscriptionGoingAndTickTheProgress) {
     ModuleSays({"WAIT"});
     EXPECT_FALSE(fields.timeout.IsActive());
-    EXPECT_EQ(link.model.progress.state.Get(), (ProgressState{"On Air Subscript", 10, 0, true}));
+    EXPECT_EQ(link.model.progress.state.Get(), (channel::ProgressState{"On Air Subscript", 10, 0, true}));
     loop.AdvanceBy(3000);
     EXPECT_EQ(link.model.progress.state.Get().position, 3);
     EXPECT_EQ(fields.state, channel::LinkState::kAtOas);
@@ -137,7 +137,7 @@ TEST_F(OnAirDispatchTest, TheWholeLineErrorEndsItAndClearsTheRepeatMark) {
     ModuleSays({"WAIT"});
     ModuleSays({"ERROR"});
     EXPECT_EQ(fields.state, channel::LinkState::kAtMode);
-    EXPECT_FALSE(fields.repeatOnAir);
+    EXPECT_FALSE(link.onAir.Repeating());
     EXPECT_FALSE(link.model.progress.state.Get().visible);
     EXPECT_TRUE(fields.connectTimeout.IsActive());
 }
@@ -145,7 +145,7 @@ TEST_F(OnAirDispatchTest, TheWholeLineErrorEndsItAndClearsTheRepeatMark) {
 TEST_F(OnAirDispatchTest, AnyOtherLineEndsItKeepingTheRepeatMarkForTheNextRound) {
     ModuleSays({"ERROR 3"});
     EXPECT_EQ(fields.state, channel::LinkState::kAtMode);
-    EXPECT_TRUE(fields.repeatOnAir);
+    EXPECT_TRUE(link.onAir.Repeating());
     // The pause before the next round; no keep-alive while it is repeated.
     EXPECT_EQ(loop.NowMs(), 500);
     EXPECT_FALSE(fields.connectTimeout.IsActive());
@@ -155,7 +155,7 @@ TEST_F(OnAirDispatchTest, CancelSendsAtWithoutWaitingAndClearsTheRepeatMark) {
     port.TakeWrites();
     link.machine.CancelOperation();
     EXPECT_EQ(port.TakeWrites(), std::vector<std::string>{"AT\r"});
-    EXPECT_FALSE(fields.repeatOnAir);
+    EXPECT_FALSE(link.onAir.Repeating());
     EXPECT_EQ(loop.NowMs(), 0);
     EXPECT_EQ(fields.state, channel::LinkState::kAtOas);
 }

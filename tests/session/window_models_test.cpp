@@ -2,13 +2,13 @@
 
 #include "session/menu_state.h"
 #include "channel/monitor.h"
-#include "session/progress.h"
+#include "channel/progress.h"
 
 namespace morvik::session {
 namespace {
 
 TEST(Progress, StepsCycleThroughTheBarAndWrapPastTheMaximum) {
-    Progress progress;
+    channel::Progress progress;
     progress.ShowProgress("On Air Subscript", 10);
     std::vector<int> positions;
     for (int i = 0; i < 11; ++i) {
@@ -19,7 +19,7 @@ TEST(Progress, StepsCycleThroughTheBarAndWrapPastTheMaximum) {
 }
 
 TEST(Progress, ValuesAboveTheMaximumAreIgnoredAndTheMaximumFillsTheBar) {
-    Progress progress;
+    channel::Progress progress;
     progress.ShowProgress("SEARCHING", 4);
     progress.SetProgress(2);
     progress.SetProgress(5);
@@ -29,16 +29,16 @@ TEST(Progress, ValuesAboveTheMaximumAreIgnoredAndTheMaximumFillsTheBar) {
 }
 
 TEST(Progress, ASecondShowRecaptionsAndRestartsTheBar) {
-    Progress progress;
-    std::vector<ProgressState> seen;
-    progress.state.Subscribe([&](const ProgressState& state) { seen.push_back(state); });
+    channel::Progress progress;
+    std::vector<channel::ProgressState> seen;
+    progress.state.Subscribe([&](const channel::ProgressState& state) { seen.push_back(state); });
     progress.ShowProgress("SEARCHING", 4);
     progress.SetProgress(3);
     progress.ShowProgress("READING", 6);
     progress.HideProgress();
     ASSERT_EQ(seen.size(), 4u);
-    EXPECT_EQ(seen[2], (ProgressState{"READING", 6, 0, true}));
-    EXPECT_EQ(seen[3], (ProgressState{"READING", 6, 0, false}));
+    EXPECT_EQ(seen[2], (channel::ProgressState{"READING", 6, 0, true}));
+    EXPECT_EQ(seen[3], (channel::ProgressState{"READING", 6, 0, false}));
 }
 
 TEST(Monitor, TheMenuItemTogglesThePaneAndTheLabelOnlyShowsIt) {

@@ -9,14 +9,10 @@
 
 #include "session/module_link.h"
 #include "platform/virtual_loop.h"
+#include "support/scripted_user.h"
 #include "support/sim_port.h"
 
 namespace morvik::session {
-
-struct RecordingDialogs : features::UserDialogs {
-    void ShowError(const std::string& text) override { errors.push_back(text); }
-    std::vector<std::string> errors;
-};
 
 class LinkFixture : public ::testing::Test {
 protected:
@@ -56,8 +52,8 @@ protected:
 
     platform::VirtualLoop loop;
     test::SimPort port{loop};
-    RecordingDialogs dialogs;
-    ModuleLink link{loop, port, dialogs, "/nowhere/"};
+    test::ScriptedUser user;
+    ModuleLink link{loop, port, user, "/nowhere/"};
 };
 
 }  // namespace morvik::session

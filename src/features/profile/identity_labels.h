@@ -12,6 +12,7 @@ struct IdentityLabels {
     channel::Observable<std::string> lbFirmware;     // answer to "ATI1"
     channel::Observable<std::string> lbProduct;      // answer to "ATI2"
     channel::Observable<std::string> lbManufacture;  // answer to "ATI3"
+    channel::Observable<std::string> lbCurrentProfile{std::string("Current Profile")};  // the profile's name
     channel::Observable<std::string> lbCurrentSubscript{std::string("-")};
 };
 

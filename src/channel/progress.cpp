@@ -1,6 +1,6 @@
-#include "session/progress.h"
+#include "channel/progress.h"
 
-namespace morvik::session {
+namespace morvik::channel {
 
 void Progress::ShowProgress(const std::string& caption, int maximum) {
     state.Set(ProgressState{caption, maximum, 0, true});
@@ -22,4 +22,4 @@ void Progress::HideProgress() {
     state.Set(next);
 }
 
-}  // namespace morvik::session
+}  // namespace morvik::channel

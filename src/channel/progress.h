@@ -6,7 +6,7 @@
 
 #include "channel/observable.h"
 
-namespace morvik::session {
+namespace morvik::channel {
 
 struct ProgressState {
     std::string caption;
@@ -26,7 +26,7 @@ public:
     void SetProgress(int value);
     void HideProgress();
 
-    channel::Observable<ProgressState> state;
+    Observable<ProgressState> state;
 };
 
-}  // namespace morvik::session
+}  // namespace morvik::channel

@@ -1,0 +1,192 @@
+#include "features/profile/profile.h"
+
+#include <algorithm>
+#include <variant>
+
+#include "features/profile/profile_file.h"
+#include "platform/atomic_file.h"
+
+namespace morvik::profile {
+
+namespace {
+
+constexpr int kCurrentProfileRow = 0;
+constexpr int kBasicConfigRow = 1;
+constexpr int kFirstValueRow = 2;
+constexpr int kValuesPerLine = 11;
+constexpr int kLastListingLine = 6;
+constexpr std::size_t kConfigTextLength = 25;
+
+// Which part of the profile a line of the listing fills: the header (line 0)
+// gives -1, the values lines 2, 4 and 6 give 0, 11 and 22; other lines carry
+// no data.
+std::optional<int> ListingOffset(int lineIndex) {
+    switch (lineIndex) {
+        case 0: return -1;
+        case 2: return 0;
+        case 4: return 11;
+        case 6: return 22;
+        default: return std::nullopt;
+    }
+}
+
+bool Contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
+
+// The configuration digit the header names after its comma.
+int ConfigDigit(const std::string& configText) {
+    if (Contains(configText, "Replacement FP")) return 0;
+    if (Contains(configText, "Replacement PP")) return 1;
+    if (Contains(configText, "Server FP")) return 3;
+    return 0;
+}
+
+int ProfileNumber(const std::string& name) {
+    for (const int number : {1, 2, 3, 4}) {
+        if (Contains(name, ("No." + std::to_string(number)).c_str())) return number;
+    }
+    return 0;
+}
+
+}  // namespace
+
+Profile::Profile(channel::CommandChannel& channel, ProfileList& list, IdentityLabels& labels,
+                 features::UserInteraction& user, std::string programFolder)
+    : channel_(channel), list_(list), labels_(labels), user_(user), programFolder_(std::move(programFolder)) {
+    list_.SetValidation([this] { ProfileListValidate(); });
+}
+
+template <typename Operation>
+void Profile::Exclusively(Operation operation) {
+    ++running_;
+    list_.SetEditable(false);
+    operation();
+    if (--running_ > 0) return;
+    list_.SetEditable(true);
+    if (std::exchange(loadPending_, false)) LoadProfileFile();
+    if (std::exchange(savePending_, false)) SaveProfileFile();
+}
+
+void Profile::ClearProfile() {
+    for (int row = 0; row < kProfileRows; ++row) list_.SetValue(row, " ");
+}
+
+void Profile::ReadProfile() {
+    Exclusively([this] {
+        listingLine_ = 0;
+        channel_.QueryCommand("AT&V0", true);
+    });
+}
+
+bool Profile::TakeListingLine(const std::string& line) {
+    const int index = listingLine_++;
+    const std::optional<int> offset = ListingOffset(index);
+    if (offset) ParseProfileLine(*offset, line);
+    return index == kLastListingLine;
+}
+
+void Profile::ParseProfileLine(int offset, const std::string& line) {
+    list_.SetParsing(true);
+    if (offset < 0) {
+        const std::size_t comma = line.find(',');
+        const bool hasComma = comma != std::string::npos;
+        const std::string name = hasComma ? line.substr(0, comma) : std::string();
+        const std::string configText = line.substr(hasComma ? comma + 1 : 0, kConfigTextLength);
+        list_.SetValue(kBasicConfigRow, std::to_string(ConfigDigit(configText)));
+        labels_.lbCurrentProfile.Set(name);
+        list_.SetValue(kCurrentProfileRow, std::to_string(ProfileNumber(name)));
+    } else {
+        // The end of the line completes a number too; numbers beyond the
+        // line's rows are ignored, and a long number is taken whole.
+        const int firstRow = kFirstValueRow + offset;
+        const int rows = std::min(kValuesPerLine, kProfileRows - firstRow);
+        int stored = 0;
+        std::string digits;
+        for (std::size_t i = 0; i <= line.size(); ++i) {
+            if (i < line.size() && line[i] >= '0' && line[i] <= '9') {
+                digits += line[i];
+                continue;
+            }
+            if (digits.empty()) continue;
+            if (stored < rows) list_.SetValue(firstRow + stored, digits);
+            ++stored;
+            digits.clear();
+        }
+    }
+    list_.SetParsing(false);
+}
+
+bool Profile::WriteProfile() {
+    bool committed = false;
+    Exclusively([this, &committed] {
+        for (int row = kFirstValueRow; row < kProfileRows; ++row) {
+            if (const char* prefix = kProfileTable[row].writePrefix) {
+                channel_.QueryCommand(prefix + list_.Value(row), true);
+            }
+        }
+        const std::string& current = list_.Value(kCurrentProfileRow);
+        const std::optional<int> number = channel::ParseInteger(current);
+        if (!number) {
+            user_.ShowError("The profile was not committed: \"" + current +
+                            "\" under \"Current Profile\" is not a whole number.");
+            return;
+        }
+        const std::string profile = std::to_string(*number == 0 ? 1 : *number);
+        for (const char* command : {"AT&W-", "AT&W", "AT&F"}) channel_.QueryCommand(command + profile, true);
+        committed = true;
+    });
+    return committed;
+}
+
+void Profile::ProfileListValidate() {
+    if (list_.Parsing()) return;
+    Exclusively([this] {
+        if (WriteProfile()) ReadProfile();
+    });
+}
+
+void Profile::miProfileLoadClick() {
+    if (running_ > 0) {
+        loadPending_ = true;
+        return;
+    }
+    LoadProfileFile();
+}
+
+void Profile::miProfileSaveClick() {
+    if (running_ > 0) {
+        savePending_ = true;
+        return;
+    }
+    SaveProfileFile();
+}
+
+void Profile::LoadProfileFile() {
+    const std::optional<std::string> path = user_.OpenFileName({programFolder_, {}});
+    if (!path) return;
+    const platform::FileContent file = platform::ReadWholeFile(*path);
+    if (!file.exists || !file.error.empty()) {
+        user_.ShowError("The profile file " + *path + " could not be read: " +
+                        (file.exists ? file.error : "there is no such file"));
+        return;
+    }
+    auto parsed = ParseProfileFile(file.bytes);
+    if (const auto* refusal = std::get_if<std::string>(&parsed)) {
+        user_.ShowError("The profile file " + *path + " was not loaded, " + *refusal + ".");
+        return;
+    }
+    const ProfileValues& values = std::get<ProfileValues>(parsed);
+    for (int row = 0; row < kProfileRows; ++row) list_.SetValue(row, values[row]);
+    Exclusively([this] {
+        if (WriteProfile()) ReadProfile();
+    });
+}
+
+void Profile::SaveProfileFile() {
+    const std::optional<std::string> path = user_.SaveFileName({programFolder_, {}});
+    if (!path) return;
+    if (const std::optional<std::string> error = platform::WriteFileAtomically(*path, FormatProfileFile(list_))) {
+        user_.ShowError("The profile file " + *path + " could not be written: " + *error);
+    }
+}
+
+}  // namespace morvik::profile

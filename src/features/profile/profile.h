@@ -1,0 +1,61 @@
+#pragma once
+// The module's parameter profile on the profile page: read with "AT&V0" and
+// parsed line by line into the profile list, written back after every change
+// the user makes, and saved to and loaded from profile files.
+
+#include <string>
+
+#include "channel/command_channel.h"
+#include "features/profile/identity_labels.h"
+#include "features/profile/profile_list.h"
+#include "features/user_interaction.h"
+
+namespace morvik::profile {
+
+class Profile {
+public:
+    Profile(channel::CommandChannel& channel, ProfileList& list, IdentityLabels& labels,
+            features::UserInteraction& user, std::string programFolder);
+    Profile(const Profile&) = delete;
+    Profile& operator=(const Profile&) = delete;
+
+    // Every value a single blank; keys and rows stay.
+    void ClearProfile();
+    // Sends "AT&V0" and waits until the listing's last line has come (or the
+    // wait times out); the lines arrive through TakeListingLine meanwhile.
+    void ReadProfile();
+    // One line of the "AT&V0" listing, in order of arrival. True for the
+    // line that completes the listing: it is also the command's answer.
+    bool TakeListingLine(const std::string& line);
+    // Offset -1: the header line; 0, 11, 22: the values lines of rows 2, 13, 24.
+    void ParseProfileLine(int offset, const std::string& line);
+    // Sends every row that has a write command, then commits them to the
+    // current profile. False when the current profile is not a whole number:
+    // the commit is not sent then.
+    bool WriteProfile();
+    // The user changed a value: write the profile and read it back.
+    void ProfileListValidate();
+
+    void miProfileLoadClick();
+    void miProfileSaveClick();
+
+private:
+    // Runs one write-back or read with the list locked against edits; a
+    // file command asked for meanwhile runs once it is over.
+    template <typename Operation>
+    void Exclusively(Operation operation);
+    void LoadProfileFile();
+    void SaveProfileFile();
+
+    channel::CommandChannel& channel_;
+    ProfileList& list_;
+    IdentityLabels& labels_;
+    features::UserInteraction& user_;
+    std::string programFolder_;
+    int listingLine_ = 0;  // index of the next line of the "AT&V0" listing
+    int running_ = 0;      // nested write-backs and reads in progress
+    bool loadPending_ = false;
+    bool savePending_ = false;
+};
+
+}  // namespace morvik::profile

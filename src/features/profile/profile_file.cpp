@@ -1,0 +1,46 @@
+#include "features/profile/profile_file.h"
+
+#include <bitset>
+#include <string_view>
+
+namespace morvik::profile {
+
+std::string FormatProfileFile(const ProfileList& list) {
+    std::string text;
+    for (int row = 0; row < kProfileRows; ++row) {
+        text += ProfileList::Key(row);
+        text += '=';
+        text += list.Value(row);
+        text += "\r\n";
+    }
+    return text;
+}
+
+std::variant<ProfileValues, std::string> ParseProfileFile(const std::string& text) {
+    ProfileValues values;
+    std::bitset<kProfileRows> seen;
+    std::size_t start = 0;
+    for (int lineNumber = 1; start < text.size(); ++lineNumber) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string_view line(text.data() + start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (line.empty()) continue;
+
+        const std::size_t equals = line.find('=');
+        const std::string_view key = line.substr(0, equals);
+        const int row = ProfileRowOfKey(key);
+        const std::string where = "line " + std::to_string(lineNumber) + ": ";
+        if (row < 0) return where + "\"" + std::string(key) + "\" is not a key of the profile";
+        if (seen[row]) return where + "the key \"" + std::string(key) + "\" comes a second time";
+        seen[row] = true;
+        values[row] = equals == std::string_view::npos ? std::string() : std::string(line.substr(equals + 1));
+    }
+    for (int row = 0; row < kProfileRows; ++row) {
+        if (!seen[row]) return std::string("the key \"") + ProfileList::Key(row) + "\" is missing";
+    }
+    return values;
+}
+
+}  // namespace morvik::profile

@@ -1,0 +1,59 @@
+#pragma once
+// The profile list's content: 31 rows of a fixed key and a value held as text
+// exactly as read or typed. The widget renders it and hands every value the
+// user has changed to EditValue, which runs the validation callback.
+
+#include <array>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "channel/listeners.h"
+
+namespace morvik::profile {
+
+inline constexpr int kProfileRows = 31;
+
+struct ProfileRow {
+    const char* key;
+    const char* writePrefix;  // the command that sets the row's value; nullptr: never sent
+};
+
+// The rows in list order, with the profile write table.
+extern const std::array<ProfileRow, kProfileRows> kProfileTable;
+
+// The row of a key (exact text), -1 when there is none.
+int ProfileRowOfKey(std::string_view key);
+
+class ProfileList {
+public:
+    static const char* Key(int row) { return kProfileTable.at(row).key; }
+    const std::string& Value(int row) const { return values_.at(row); }
+
+    // A value set by the program (a read, a clear, a load): no validation.
+    void SetValue(int row, const std::string& value);
+    // A value the user changed in place: unless a listing line is being
+    // parsed, the validation callback runs once the value differs.
+    void EditValue(int row, const std::string& value);
+
+    // Set while one answer line is taken into the list; validation waits.
+    bool Parsing() const { return parsing_; }
+    void SetParsing(bool on) { parsing_ = on; }
+    void SetValidation(std::function<void()> validate) { validate_ = std::move(validate); }
+
+    // Off while the module's profile is being written or read, so that one
+    // change cannot interleave with the commands of another.
+    bool Editable() const { return editable_; }
+    void SetEditable(bool on);
+
+    channel::Listeners<int> valueChanged;  // row
+    channel::Listeners<bool> editableChanged;
+
+private:
+    std::array<std::string, kProfileRows> values_{};
+    bool parsing_ = false;
+    bool editable_ = true;
+    std::function<void()> validate_;
+};
+
+}  // namespace morvik::profile

@@ -48,6 +48,8 @@ QTableView* Grid(QWidget* parent) {
     auto* grid = new QTableView(parent);
     grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid->verticalHeader()->hide();
+    // Rows as high as the designed 18 pixels, or the font when it is larger.
+    grid->verticalHeader()->setDefaultSectionSize(std::max(18, grid->fontMetrics().height() + 4));
     grid->setContextMenuPolicy(Qt::CustomContextMenu);
     return grid;
 }
@@ -125,7 +127,9 @@ void Tfm_Morvik2::BuildMenus() {
                             [&profile] { profile.miProfileLoadClick(); });
     miSaveProfile = AddItem(file, tr("Save Profile ..."), QKeySequence(tr("Ctrl+S")),
                             [&profile] { profile.miProfileSaveClick(); });
-    miExport = AddItem(file, tr("Export->Velmara"), QKeySequence(tr("Ctrl+E")));
+    subscriptions::ServerExport& serverExport = shell_.link.serverExport;
+    miExport = AddItem(file, tr("Export->Velmara"), QKeySequence(tr("Ctrl+E")),
+                       [&serverExport] { serverExport.miExportClick(); });
     file->addSeparator();
     miClose = AddItem(file, tr("&Close"), QKeySequence(tr("Ctrl+C")), [this] { close(); });
 
@@ -247,7 +251,6 @@ QWidget* Tfm_Morvik2::BuildSubscriptionPage() {
     for (int column = 0; column < 4; ++column) SubscriptTable->setColumnWidth(column, widths[column]);
     // The fifth column is never shown; it survives the model's resets.
     SubscriptTable->setColumnHidden(subscriptions::kHiddenColumn, true);
-    SubscriptTable->verticalHeader()->setDefaultSectionSize(std::max(18, fontMetrics().height() + 4));
     subscriptions::SubscriptionGrid& grid = shell_.link.model.grid;
     connect(SubscriptTable->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [&grid](const QModelIndex& current) { grid.SetCurrentRow(current.isValid() ? current.row() : -1); });

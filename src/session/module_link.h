@@ -15,6 +15,7 @@
 #include "features/profile/identification.h"
 #include "features/profile/profile.h"
 #include "features/subscriptions/on_air_subscription.h"
+#include "features/subscriptions/server_export.h"
 #include "features/subscriptions/subscription_store.h"
 #include "features/subscriptions/subscription_table.h"
 
@@ -26,6 +27,7 @@ struct ModuleLink {
           channel(loop, port, fields, model.statusBar, model.monitor),
           identification(channel, model.identity, model.devicePanel),
           profile(channel, model.profileList, model.identity, user, programFolder),
+          serverExport(model.grid, identification, user, programFolder),
           machine(loop, port, fields, channel, model, user,
                   ReadingParts{identification, profile, table, store, onAir}, std::move(programFolder)) {}
 
@@ -35,6 +37,7 @@ struct ModuleLink {
     channel::CommandChannel channel;
     profile::Identification identification;
     profile::Profile profile;
+    subscriptions::ServerExport serverExport;
     subscriptions::SubscriptionTable table;
     subscriptions::SubscriptionStore store;
     subscriptions::OnAirSubscription onAir;

@@ -1,0 +1,94 @@
+#include "features/subscriptions/server_export.h"
+
+#include "channel/command_channel.h"
+#include "platform/atomic_file.h"
+
+namespace morvik::subscriptions {
+
+namespace {
+
+constexpr int kServerSlots = 16;
+constexpr const char* kEmptyIdentity = "0.0.0.0.0";
+
+const std::string kHashes(37, '#');
+
+const std::string kHeader = "  ; RX57-Modul V24-Server-FP Configuration:\r  ;" + std::string(40, '*') +
+                            "\r\r  ; Echo off\rATE0\r";
+const std::string kBlockHead = "  ; " + kHashes + "\r  ; Index register to subscription record\r  ;S/N: ";
+const std::string kIndexLineHead = "\r  ;Index: ";
+const std::string kClearComment = "\r  ; old subscrition clear!\r";
+const std::string kStoreComment = "\r  ; store the 5 Byte IPUI-X\r";
+const std::string kUseComment = "\r  ; direct subscription used now!\r";
+const std::string kTrailer = "  ; " + kHashes + "\r  ; " + kHashes +
+                             "\r\r  ; clear all profiles\rAT&W-1\rAT&W-2\rAT&W-3\rAT&W-4\r"
+                             "\r  ; idle connection time-out in seconds (0-255)\rATS158=1\r"
+                             "\r  ; write this parameter under profile 1\rAT&W1\r"
+                             "\r  ; activate the profile 1\rAT&F1\r"
+                             "\r  ; End of Configuration !\r  ;" +
+                             std::string(23, '*');
+
+// Each piece of the script is one write, and every write ends in CR LF.
+void Write(std::string& script, const std::string& text) {
+    script += text;
+    script += "\r\n";
+}
+
+}  // namespace
+
+std::array<int, 5> SplitIdentity(std::string_view text) {
+    std::array<int, 5> values{};
+    std::size_t start = 0;
+    for (int& value : values) {
+        if (start > text.size()) break;
+        std::size_t dot = text.find('.', start);
+        if (dot == std::string_view::npos) dot = text.size();
+        value = channel::ParseInteger(text.substr(start, dot - start)).value_or(0);
+        start = dot + 1;
+    }
+    return values;
+}
+
+std::string ServerConfigScript(const SubscriptionGrid& grid) {
+    std::string script;
+    Write(script, kHeader);
+    for (int slot = 0; slot < kServerSlots; ++slot) {
+        const bool shown = slot < grid.RowCount();
+        const std::string serial = shown ? grid.Cell(slot, kSerialColumn) : std::string();
+        const std::string identity = shown ? grid.Cell(slot, kIdentityColumn) : std::string();
+        // A slot the module was not asked about is as empty as one it reported empty.
+        const bool occupied = !identity.empty() && identity != kEmptyIdentity;
+        const std::string index = std::to_string(slot);
+        Write(script, kBlockHead + serial + "\r");
+        Write(script, kIndexLineHead + index);
+        Write(script, "ATS190=" + index);
+        Write(script, kClearComment);
+        Write(script, "ATS191=0");
+        if (occupied) {
+            const std::array<int, 5> bytes = SplitIdentity(identity);
+            Write(script, kStoreComment);
+            for (int i = 0; i < 5; ++i) {
+                Write(script, "ATS" + std::to_string(193 + i) + "=" + std::to_string(bytes[i]) + (i == 4 ? "\r" : ""));
+            }
+            Write(script, kUseComment);
+            Write(script, "ATS191=1");
+        }
+        Write(script, "\r");
+    }
+    Write(script, kTrailer);
+    return script;
+}
+
+ServerExport::ServerExport(const SubscriptionGrid& grid, const profile::Identification& identification,
+                           features::UserInteraction& user, std::string programFolder)
+    : grid_(grid), identification_(identification), user_(user), programFolder_(std::move(programFolder)) {}
+
+void ServerExport::miExportClick() {
+    if (identification_.ConfigType() != profile::kServerFp) return;
+    const std::optional<std::string> path = user_.SaveFileName({programFolder_, kServerExportFileName});
+    if (!path) return;
+    if (const std::optional<std::string> error = platform::WriteFileAtomically(*path, ServerConfigScript(grid_))) {
+        user_.ShowError("The server configuration was not exported to " + *path + ": " + *error);
+    }
+}
+
+}  // namespace morvik::subscriptions

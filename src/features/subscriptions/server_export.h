@@ -1,0 +1,42 @@
+#pragma once
+// The server configuration export: the subscription table of a Server FP as
+// a commented AT command script that gives another server fixed part the same
+// sixteen subscriptions and a fixed idle time-out.
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "features/profile/identification.h"
+#include "features/subscriptions/subscription_grid.h"
+#include "features/user_interaction.h"
+
+namespace morvik::subscriptions {
+
+inline constexpr const char* kServerExportFileName = "RX57-FP_ServerConfigFile.txt";
+
+// The first five "."-separated pieces of a dotted identity as numbers; a
+// piece that is not a number, or missing, counts 0.
+std::array<int, 5> SplitIdentity(std::string_view text);
+
+// The whole script for slots 0 to 15 of the grid; rows the grid lacks count
+// as empty slots.
+std::string ServerConfigScript(const SubscriptionGrid& grid);
+
+class ServerExport {
+public:
+    ServerExport(const SubscriptionGrid& grid, const profile::Identification& identification,
+                 features::UserInteraction& user, std::string programFolder);
+
+    // "Export->Velmara": asks for the file and writes the script; does
+    // nothing unless the module is a Server FP.
+    void miExportClick();
+
+private:
+    const SubscriptionGrid& grid_;
+    const profile::Identification& identification_;
+    features::UserInteraction& user_;
+    std::string programFolder_;
+};
+
+}  // namespace morvik::subscriptions

@@ -1,0 +1,119 @@
+// The server configuration script, byte for byte, and when it is written.
+
+#include "features/subscriptions/server_export.h"
+
+#include <gtest/gtest.h>
+
+#include "support/sim_link_fixture.h"
+#include "support/temp_dir.h"
+
+namespace morvik::subscriptions {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// Sixteen empty slots, slot 2 holding 9.8.7.6.5 with the serial number A17.
+SubscriptionGrid ServerGrid() {
+    SubscriptionGrid grid;
+    grid.Reset({"", "IPUI", "S/N", "Comment", ""}, 16);
+    for (int slot = 0; slot < 16; ++slot) grid.SetCell(slot, kIdentityColumn, "0.0.0.0.0");
+    grid.SetCell(2, kIdentityColumn, "9.8.7.6.5");
+    grid.SetCell(2, kSerialColumn, "A17");
+    grid.SetCell(2, kCommentColumn, "not exported");
+    return grid;
+}
+
+// The text with every CR and every CR LF taken as a line break.
+Lines LinesOf(const std::string& text) {
+    Lines lines{""};
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r') {
+            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            lines.emplace_back();
+        } else {
+            lines.back() += text[i];
+        }
+    }
+    return lines;
+}
+
+TEST(ServerExportScript, HeaderBlocksAndTrailerAreWrittenByteForByte) {
+    const std::string script = ServerConfigScript(ServerGrid());
+    const std::string header = "  ; RX57-Modul V24-Server-FP Configuration:\r  ;****************************************"
+                               "\r\r  ; Echo off\rATE0\r\r\n";
+    ASSERT_EQ(script.substr(0, header.size()), header);
+
+    // An empty slot's block is 162 bytes and ends after "ATS191=0".
+    const std::string hashes = "  ; #####################################";
+    const std::size_t block0 = header.size();
+    const std::size_t block1 = script.find(hashes, block0 + 1);
+    EXPECT_EQ(block1 - block0, 162u);
+    EXPECT_EQ(script.substr(block1 - 13, 13), "ATS191=0\r\n\r\r\n");
+
+    const std::size_t block2 = script.find(hashes, block1 + 1);
+    const std::size_t block3 = script.find(hashes, block2 + 1);
+    EXPECT_EQ(LinesOf(script.substr(block2, block3 - block2)),
+              (Lines{hashes, "  ; Index register to subscription record", "  ;S/N: A17", "", "", "  ;Index: 2",
+                     "ATS190=2", "", "  ; old subscrition clear!", "", "ATS191=0", "", "  ; store the 5 Byte IPUI-X",
+                     "", "ATS193=9", "ATS194=8", "ATS195=7", "ATS196=6", "ATS197=5", "", "",
+                     "  ; direct subscription used now!", "", "ATS191=1", "", "", ""}));
+
+    const std::string trailer =
+        "  ; #####################################\r  ; #####################################\r\r"
+        "  ; clear all profiles\rAT&W-1\rAT&W-2\rAT&W-3\rAT&W-4\r\r"
+        "  ; idle connection time-out in seconds (0-255)\rATS158=1\r\r"
+        "  ; write this parameter under profile 1\rAT&W1\r\r  ; activate the profile 1\rAT&F1\r\r"
+        "  ; End of Configuration !\r  ;***********************\r\n";
+    ASSERT_GE(script.size(), trailer.size());
+    EXPECT_EQ(script.substr(script.size() - trailer.size()), trailer);
+
+    // Sixteen blocks whatever the grid shows; the comment column stays out.
+    SubscriptionGrid six;
+    six.Reset({"", "PARK", "S/N", "Comment", ""}, 6);
+    const std::string fromSix = ServerConfigScript(six);
+    std::size_t blocks = 0;
+    for (std::size_t at = fromSix.find("ATS190="); at != std::string::npos; at = fromSix.find("ATS190=", at + 1)) ++blocks;
+    EXPECT_EQ(blocks, 16u);
+    EXPECT_EQ(fromSix.find("ATS193="), std::string::npos);
+    EXPECT_EQ(script.find("not exported"), std::string::npos);
+}
+
+TEST(ServerExportScript, SplitIdentityTakesFivePiecesAndZeroForTheRest) {
+    EXPECT_EQ(SplitIdentity("9.8.7.6.5"), (std::array<int, 5>{9, 8, 7, 6, 5}));
+    EXPECT_EQ(SplitIdentity("1.2"), (std::array<int, 5>{1, 2, 0, 0, 0}));
+    EXPECT_EQ(SplitIdentity("1.x.3..5.6"), (std::array<int, 5>{1, 0, 3, 0, 5}));
+    EXPECT_EQ(SplitIdentity(""), (std::array<int, 5>{0, 0, 0, 0, 0}));
+}
+
+class ServerExportTest : public session::SimLinkFixture {
+protected:
+    void ReadModule(unsigned configType) {
+        sim::ModuleConfig config = sim::DefaultModuleConfig();
+        config.state.configType = configType;
+        StartModule(config);
+        ASSERT_TRUE(SearchAndRead());
+        Sent();
+    }
+    test::TempDir folder;
+    ServerExport exporter{link.model.grid, link.identification, user, folder.Path() + "/"};
+};
+
+TEST_F(ServerExportTest, AnyOtherTypeThanServerFpShowsNoDialog) {
+    ReadModule(sim::kReplacementPp);
+    exporter.miExportClick();
+    EXPECT_TRUE(user.fileRequests.empty());
+}
+
+TEST_F(ServerExportTest, AServerFpIsExportedToTheChosenFileWithoutAWordToTheModule) {
+    ReadModule(sim::kServerFp);
+    user.fileAnswers.push_back(folder.File("out.txt"));
+    exporter.miExportClick();
+    ASSERT_EQ(user.fileRequests.size(), 1u);
+    EXPECT_EQ(user.fileRequests[0].defaultName, "RX57-FP_ServerConfigFile.txt");
+    EXPECT_EQ(user.fileRequests[0].folder, folder.Path() + "/");
+    EXPECT_EQ(folder.Read("out.txt"), ServerConfigScript(link.model.grid));
+    EXPECT_TRUE(Sent().empty());
+}
+
+}  // namespace
+}  // namespace morvik::subscriptions

@@ -7,6 +7,7 @@
 #include <QMessageBox>
 
 #include "app/port_directory_dialog.h"
+#include "app/subscription_edit_dialog.h"
 
 namespace morvik::app {
 
@@ -50,9 +51,11 @@ std::optional<features::PortChoice> QtUserInteraction::ChoosePort(const std::str
     return features::PortChoice{chosen.address, chosen.ipPort, dialog.cbHighSpeed->isChecked()};
 }
 
-bool QtUserInteraction::EditSubscription(features::SubscriptionEdit& /*fields*/) {
-    // The edit dialog comes with the subscription stores; until then Edit changes nothing.
-    return false;
+bool QtUserInteraction::EditSubscription(features::SubscriptionEdit& fields) {
+    Tfm_Subscript dialog(owner_, fields, *this);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    fields = dialog.Fields();
+    return true;
 }
 
 void QtUserInteraction::Beep() { QApplication::beep(); }

@@ -1,0 +1,68 @@
+#include "app/subscription_edit_dialog.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "features/subscriptions/identity_text.h"
+#include "support/scripted_user.h"
+
+namespace morvik::app {
+namespace {
+
+struct SubscriptionEditDialogTest : ::testing::Test {
+    test::ScriptedUser user;
+    Tfm_Subscript dialog{nullptr, {"Subscript #3", "", "SN-1", "hall"}, user};
+
+    // Types into the identity field from empty; the text it keeps and the beeps it cost.
+    std::pair<QString, int> TypeIdentity(const QString& keys) {
+        dialog.edIP->clear();
+        const int before = user.beeps;
+        QTest::keyClicks(dialog.edIP, keys);
+        return {dialog.edIP->text(), user.beeps - before};
+    }
+};
+
+TEST_F(SubscriptionEditDialogTest, TheIdentityFieldRefusesWithABeepWhatCannotBecomeAnIdentity) {
+    const std::tuple<QString, QString, int> cases[] = {
+        {"256", "25", 1},               // 256 is above a byte
+        {".", "", 1},                   // no leading dot
+        {"1..", "1.", 1},               // no empty group
+        {"1.2.", "1.2.", 0},            // a beginning stays as typed
+        {"1.2.3.4.5.", "1.2.3.4.5", 1}, // no fifth dot
+        {"1.2.3.4.256", "1.2.3.4.25", 1},
+        {"0255", "0255", 0},            // only a group's first four digits count
+        {"1a 2", "12", 2},
+    };
+    for (const auto& [keys, kept, beeps] : cases) {
+        EXPECT_EQ(TypeIdentity(keys), std::make_pair(kept, beeps)) << keys.toStdString();
+    }
+    EXPECT_FALSE(subscriptions::IsValidIdentityText(""));
+}
+
+TEST_F(SubscriptionEditDialogTest, OkReturnsTheFieldsWithTheUakPresetAndTheUakStopsAt47) {
+    EXPECT_EQ(dialog.windowTitle(), "Subscript #3");
+    EXPECT_FALSE(dialog.edUAK->isVisibleTo(&dialog));
+    QTest::keyClicks(dialog.edIP, "10.20.30.40.50");
+    dialog.edComment->setText("roof");
+    dialog.btnOK->click();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.edUAK->text(), Tfm_Subscript::kUakPreset);
+    EXPECT_EQ(dialog.edUAK->text().size(), Tfm_Subscript::kUakLength);
+    const features::SubscriptionEdit fields = dialog.Fields();
+    EXPECT_EQ(fields.identity, "10.20.30.40.50");
+    EXPECT_EQ(fields.serialNumber, "SN-1");
+    EXPECT_EQ(fields.comment, "roof");
+
+    const int before = user.beeps;
+    QTest::keyClicks(dialog.edUAK, "x");
+    EXPECT_EQ(dialog.edUAK->text().size(), Tfm_Subscript::kUakLength);
+    EXPECT_EQ(user.beeps, before + 1);
+    QTest::keyClick(dialog.edUAK, Qt::Key_Backspace);
+    EXPECT_EQ(dialog.edUAK->text().size(), Tfm_Subscript::kUakLength - 1);
+}
+
+}  // namespace
+}  // namespace morvik::app

@@ -136,8 +136,11 @@ void Tfm_Morvik2::BuildMenus() {
     miCommand = menuBar()->addMenu(tr("&Command"));
     miReset = AddItem(miCommand, tr("&Reset/Search"), QKeySequence(tr("Ctrl+R")),
                       [&machine] { machine.miResetClick(); });
-    miOnAir = AddItem(miCommand, tr("Subscript-On-Air"), QKeySequence(tr("Ctrl+O")));
-    miRepeatOnAir = AddItem(miCommand, tr("Repeat Subscript-On-Air"), QKeySequence(tr("Ctrl+N")));
+    subscriptions::OnAirSubscription& onAir = shell_.link.onAir;
+    miOnAir = AddItem(miCommand, tr("Subscript-On-Air"), QKeySequence(tr("Ctrl+O")),
+                      [&onAir] { onAir.miOnAirSubscriptionClick(); });
+    miRepeatOnAir = AddItem(miCommand, tr("Repeat Subscript-On-Air"), QKeySequence(tr("Ctrl+N")),
+                            [&onAir] { onAir.OnAirSubscriptionRepeat1Click(); });
     miClearAll = AddItem(miCommand, tr("Clear All Subscription"), QKeySequence(tr("Ctrl+B")));
     miCommand->addSeparator();
     miChangeToPP = AddItem(miCommand, tr("Change to Replacement PP"), QKeySequence(tr("Ctrl+P")));
@@ -187,7 +190,9 @@ void Tfm_Morvik2::BuildToolBar() {
     session::LinkStateMachine& machine = shell_.link.machine;
     sbResetSearch = addButton(ResetSearchIcon(), QStringLiteral("Reset&Search"), [&machine] { machine.miResetClick(); });
     sbResetSearch->setObjectName("sbResetSearch");
-    sbOnAirSubscription = addButton(OnAirSubscriptionIcon(), tr("On Air Subscription"), {});
+    subscriptions::OnAirSubscription& onAir = shell_.link.onAir;
+    sbOnAirSubscription = addButton(OnAirSubscriptionIcon(), tr("On Air Subscription"),
+                                    [&onAir] { onAir.miOnAirSubscriptionClick(); });
     sbOnAirSubscription->setObjectName("sbOnAirSubscription");
 }
 

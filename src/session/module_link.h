@@ -28,6 +28,7 @@ struct ModuleLink {
           identification(channel, model.identity, model.devicePanel),
           profile(channel, model.profileList, model.identity, user, programFolder),
           serverExport(model.grid, identification, user, programFolder),
+          onAir(channel, fields, identification, [this](channel::LinkState state) { machine.SetLinkState(state); }),
           machine(loop, port, fields, channel, model, user,
                   ReadingParts{identification, profile, table, store, onAir}, std::move(programFolder)) {}
 

@@ -118,9 +118,7 @@ class OnAirDispatchTest : public ResponseDispatchTest {
 protected:
     void SetUp() override {
         ResponseDispatchTest::SetUp();
-        EnterState(channel::LinkState::kAtOas);
-        link.channel.QueryCommand("AT^SENB,", false);
-        link.onAir.SetRepeating(true);
+        link.onAir.OnAirSubscriptionRepeat1Click();
     }
 };
 
@@ -143,11 +141,14 @@ TEST_F(OnAirDispatchTest, TheWholeLineErrorEndsItAndClearsTheRepeatMark) {
 }
 
 TEST_F(OnAirDispatchTest, AnyOtherLineEndsItKeepingTheRepeatMarkForTheNextRound) {
+    port.TakeWrites();
     ModuleSays({"ERROR 3"});
-    EXPECT_EQ(fields.state, channel::LinkState::kAtMode);
     EXPECT_TRUE(link.onAir.Repeating());
-    // The pause before the next round; no keep-alive while it is repeated.
+    // The pause before the next round, then the command again, without a slot
+    // and without a keep-alive probe.
     EXPECT_EQ(loop.NowMs(), 500);
+    EXPECT_EQ(port.TakeWrites(), std::vector<std::string>{"AT^SOAC,\r"});
+    EXPECT_EQ(fields.state, channel::LinkState::kAtOas);
     EXPECT_FALSE(fields.connectTimeout.IsActive());
 }
 

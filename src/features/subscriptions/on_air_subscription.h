@@ -1,12 +1,17 @@
 #pragma once
 // On-air subscription: the module registers a partner device over the radio.
-// While it runs, every line the module sends is an answer about it: "WAIT"
-// while the module searches, anything else ends it, "ERROR" as a failure.
-//
-// Starting one comes with its own change: until then nothing starts one, so
-// the link never enters the on-air state by itself.
+// Started with one command, it puts the link into the on-air state, where
+// every line the module sends is an answer about it: "WAIT" while the module
+// searches, anything else ends it, "ERROR" as a failure. A repeat mark starts
+// the next one after each end.
 
+#include <functional>
+#include <optional>
 #include <string>
+
+#include "channel/command_channel.h"
+#include "channel/link_fields.h"
+#include "features/profile/identification.h"
 
 namespace morvik::subscriptions {
 
@@ -14,23 +19,35 @@ enum class OnAirAnswer { kWaiting, kEnded };
 
 class OnAirSubscription {
 public:
-    // Not yet built: will send the on-air command and enter the on-air state.
-    void StartOnAirSubscription() {}
+    // Sets the link state, with its status text, for the link that owns the fields.
+    using LinkStateSetter = std::function<void(channel::LinkState)>;
+
+    OnAirSubscription(channel::CommandChannel& channel, channel::LinkFields& fields,
+                      const profile::Identification& identification, LinkStateSetter setLinkState);
+
+    // Sends "AT^SENB," (fixed parts) or "AT^SOAC," (all others), with the
+    // slot appended when one is given, and returns without waiting: the
+    // answers arrive in the on-air state.
+    void StartOnAirSubscription(std::optional<int> slot = std::nullopt);
+    // "Subscript-On-Air" and the toolbar button.
+    void miOnAirSubscriptionClick() { StartOnAirSubscription(); }
+    // "Repeat Subscript-On-Air": one after the other until one fails or is cancelled.
+    void OnAirSubscriptionRepeat1Click();
+    // The grid's "Subscript-On-Air": for the slot of the current row.
+    void miOASPosClick(int slot) { StartOnAirSubscription(slot); }
 
     // What a line from the module means for the running subscription; a
     // failure ends a repeated series.
-    OnAirAnswer TakeAnswer(const std::string& line) {
-        if (line == "WAIT") return OnAirAnswer::kWaiting;
-        if (line == "ERROR") repeat_ = false;
-        return OnAirAnswer::kEnded;
-    }
+    OnAirAnswer TakeAnswer(const std::string& line);
 
-    // After the running subscription ends, start the next one.
     bool Repeating() const { return repeat_; }
-    void SetRepeating(bool on) { repeat_ = on; }
     void StopRepeating() { repeat_ = false; }
 
 private:
+    channel::CommandChannel& channel_;
+    channel::LinkFields& fields_;
+    const profile::Identification& identification_;
+    LinkStateSetter setLinkState_;
     bool repeat_ = false;
 };
 

@@ -1,0 +1,29 @@
+#include "features/subscriptions/on_air_subscription.h"
+
+namespace morvik::subscriptions {
+
+OnAirSubscription::OnAirSubscription(channel::CommandChannel& channel, channel::LinkFields& fields,
+                                     const profile::Identification& identification, LinkStateSetter setLinkState)
+    : channel_(channel), fields_(fields), identification_(identification), setLinkState_(std::move(setLinkState)) {}
+
+void OnAirSubscription::StartOnAirSubscription(std::optional<int> slot) {
+    setLinkState_(channel::LinkState::kAtOas);
+    fields_.connectTimeout.Stop();
+    const int type = identification_.ConfigType();
+    std::string command = type == profile::kServerFp || type == profile::kReplacementFp ? "AT^SENB," : "AT^SOAC,";
+    if (slot) command += std::to_string(*slot);
+    channel_.QueryCommand(command, false);
+}
+
+void OnAirSubscription::OnAirSubscriptionRepeat1Click() {
+    repeat_ = true;
+    StartOnAirSubscription();
+}
+
+OnAirAnswer OnAirSubscription::TakeAnswer(const std::string& line) {
+    if (line == "WAIT") return OnAirAnswer::kWaiting;
+    if (line == "ERROR") repeat_ = false;
+    return OnAirAnswer::kEnded;
+}
+
+}  // namespace morvik::subscriptions

@@ -19,13 +19,6 @@ std::string_view Trim(std::string_view text) {
     return text;
 }
 
-char FoldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool SameName(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](char x, char y) { return FoldCase(x) == FoldCase(y); });
-}
-
 bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
 
 void CheckSectionName(const std::string& name) {
@@ -41,36 +34,27 @@ void CheckKeyName(const std::string& key) {
     }
 }
 
-// First element of range whose name matches, ignoring case.
-template <class Range, class NameOf>
-auto FindByName(Range& range, std::string_view name, NameOf nameOf) {
-    return std::find_if(range.begin(), range.end(), [&](const auto& item) { return SameName(nameOf(item), name); });
-}
-
 std::string WithoutLineBreaks(std::string value) {
     std::replace_if(value.begin(), value.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
     return value;
 }
 
-// Splits at CR, LF or CR LF; the last line may lack its end.
-std::vector<std::string_view> SplitLines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\r' && text[i] != '\n') continue;
-        lines.push_back(text.substr(start, i - start));
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        start = i + 1;
-    }
-    if (start < text.size()) lines.push_back(text.substr(start));
-    return lines;
+// Takes the next line off text: lines end at CR, LF or CR LF; the last one may
+// lack its end.
+std::string_view NextLine(std::string_view& text) {
+    const std::size_t end = std::min(text.find_first_of("\r\n"), text.size());
+    const std::string_view line = text.substr(0, end);
+    std::size_t next = end;
+    if (next < text.size()) next += (text[next] == '\r' && next + 1 < text.size() && text[next + 1] == '\n') ? 2 : 1;
+    text.remove_prefix(next);
+    return line;
 }
 
 }  // namespace
 
 bool IniFile::Load(const std::string& path) {
     path_ = path;
-    sections_.clear();
+    sections_.Clear();
     brokenLines_.clear();
     const FileContent content = ReadWholeFile(path);
     error_ = content.error;
@@ -79,12 +63,11 @@ bool IniFile::Load(const std::string& path) {
     return readable_;
 }
 
-void IniFile::Parse(const std::string& text) {
+void IniFile::Parse(std::string_view text) {
     Section* current = nullptr;
     bool underBrokenHeader = false;
-    int number = 0;
-    for (const std::string_view raw : SplitLines(text)) {
-        ++number;
+    for (int number = 1; !text.empty(); ++number) {
+        const std::string_view raw = NextLine(text);
         const std::string_view line = Trim(raw);
         if (line.empty() || line.front() == ';') continue;
         if (line.front() == '[') {
@@ -108,11 +91,11 @@ void IniFile::Parse(const std::string& text) {
             brokenLines_.push_back({number, std::string(raw), "neither a section header nor key=value"});
             continue;
         }
-        if (FindEntry(*current, key) != current->entries.end()) {
+        if (current->Find(key) != nullptr) {
             brokenLines_.push_back({number, std::string(raw), "repeats a key of its section"});
             continue;
         }
-        current->entries.push_back({std::string(key), std::string(Trim(line.substr(equals + 1)))});
+        current->Append(std::string(key), std::string(Trim(line.substr(equals + 1))));
     }
 }
 
@@ -132,20 +115,19 @@ bool IniFile::Save() {
 
 std::string IniFile::Text() const {
     std::string text;
-    for (const Section& section : sections_) {
-        text += "[" + section.name + "]\r\n";
-        for (const Entry& entry : section.entries) text += entry.key + "=" + entry.value + "\r\n";
-        text += "\r\n";
+    for (const auto& [name, keys] : sections_) {
+        text.append("[").append(name).append("]\r\n");
+        for (const auto& [key, value] : keys) text.append(key).append("=").append(value).append("\r\n");
+        text.append("\r\n");
     }
     return text;
 }
 
 std::string IniFile::ReadString(const std::string& section, const std::string& key,
                                 const std::string& defaultValue) const {
-    const auto found = FindSection(section);
-    if (found == sections_.end()) return defaultValue;
-    const auto entry = FindEntry(*found, key);
-    return entry == found->entries.end() ? defaultValue : entry->value;
+    const Section* found = sections_.Find(section);
+    const std::string* value = found == nullptr ? nullptr : found->Find(key);
+    return value == nullptr ? defaultValue : *value;
 }
 
 int IniFile::ReadInteger(const std::string& section, const std::string& key, int defaultValue) const {
@@ -168,11 +150,10 @@ bool IniFile::ReadBool(const std::string& section, const std::string& key, bool 
 void IniFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
     CheckKeyName(key);
     Section& target = SectionForWriting(section);
-    const auto existing = FindEntry(target, key);
-    if (existing != target.entries.end()) {
-        existing->value = WithoutLineBreaks(value);
+    if (std::string* existing = target.Find(key)) {
+        *existing = WithoutLineBreaks(value);
     } else {
-        target.entries.push_back({key, WithoutLineBreaks(value)});
+        target.Append(key, WithoutLineBreaks(value));
     }
 }
 
@@ -185,53 +166,33 @@ void IniFile::WriteBool(const std::string& section, const std::string& key, bool
 }
 
 void IniFile::DeleteKey(const std::string& section, const std::string& key) {
-    const auto found = FindSection(section);
-    if (found == sections_.end()) return;
-    std::erase_if(found->entries, [&](const Entry& entry) { return SameName(entry.key, key); });
+    if (Section* found = sections_.Find(section)) found->Erase(key);
 }
 
-void IniFile::EraseSection(const std::string& section) {
-    std::erase_if(sections_, [&](const Section& candidate) { return SameName(candidate.name, section); });
-}
+void IniFile::EraseSection(const std::string& section) { sections_.Erase(section); }
 
-bool IniFile::SectionExists(const std::string& section) const { return FindSection(section) != sections_.end(); }
+bool IniFile::SectionExists(const std::string& section) const { return sections_.Find(section) != nullptr; }
 
 std::vector<std::string> IniFile::Sections() const {
     std::vector<std::string> names;
-    for (const Section& section : sections_) names.push_back(section.name);
+    names.reserve(sections_.Size());
+    for (const auto& section : sections_) names.push_back(section.name);
     return names;
 }
 
 std::vector<std::string> IniFile::Keys(const std::string& section) const {
     std::vector<std::string> keys;
-    const auto found = FindSection(section);
-    if (found != sections_.end()) {
-        for (const Entry& entry : found->entries) keys.push_back(entry.key);
+    if (const Section* found = sections_.Find(section)) {
+        keys.reserve(found->Size());
+        for (const auto& entry : *found) keys.push_back(entry.name);
     }
     return keys;
 }
 
-std::vector<IniFile::Section>::const_iterator IniFile::FindSection(std::string_view name) const {
-    return FindByName(sections_, name, [](const Section& section) -> const std::string& { return section.name; });
-}
-
-std::vector<IniFile::Section>::iterator IniFile::FindSection(std::string_view name) {
-    return FindByName(sections_, name, [](const Section& section) -> const std::string& { return section.name; });
-}
-
 IniFile::Section& IniFile::SectionForWriting(const std::string& name) {
-    const auto found = FindSection(name);
-    if (found != sections_.end()) return *found;
+    if (Section* found = sections_.Find(name)) return *found;
     CheckSectionName(name);
-    return sections_.emplace_back(Section{name, {}});
-}
-
-std::vector<IniFile::Entry>::iterator IniFile::FindEntry(Section& section, std::string_view key) {
-    return FindByName(section.entries, key, [](const Entry& entry) -> const std::string& { return entry.key; });
-}
-
-std::vector<IniFile::Entry>::const_iterator IniFile::FindEntry(const Section& section, std::string_view key) {
-    return FindByName(section.entries, key, [](const Entry& entry) -> const std::string& { return entry.key; });
+    return sections_.Append(name, Section{});
 }
 
 }  // namespace morvik::platform

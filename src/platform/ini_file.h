@@ -19,10 +19,16 @@
 // broken section header, a key repeated within a section) are kept out of the
 // data and listed with their line numbers for the caller to show; the first
 // occurrence of a repeated key wins.
+//
+// Cost. Reading, writing and every look-up, change and deletion by name take
+// time linear in the file's size or constant per name, so a file of a million
+// keys is as usable as a small one.
 
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/named_list.h"
 
 namespace morvik::platform {
 
@@ -77,26 +83,15 @@ public:
     std::string Text() const;
 
 private:
-    struct Entry {
-        std::string key;
-        std::string value;
-    };
-    struct Section {
-        std::string name;
-        std::vector<Entry> entries;
-    };
+    using Section = NamedList<std::string>;  // key -> value
 
-    void Parse(const std::string& text);
-    std::vector<Section>::const_iterator FindSection(std::string_view name) const;
-    std::vector<Section>::iterator FindSection(std::string_view name);
+    void Parse(std::string_view text);
     Section& SectionForWriting(const std::string& name);
-    static std::vector<Entry>::iterator FindEntry(Section& section, std::string_view key);
-    static std::vector<Entry>::const_iterator FindEntry(const Section& section, std::string_view key);
 
     std::string path_;
     std::string error_;
     bool readable_ = true;  // false after a failed Load: Save would destroy the unread file
-    std::vector<Section> sections_;
+    NamedList<Section> sections_;
     std::vector<BrokenLine> brokenLines_;
 };
 

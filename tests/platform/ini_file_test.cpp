@@ -161,6 +161,37 @@ TEST_F(IniFileTest, RepeatedSectionIsMergedIntoTheFirst) {
     EXPECT_EQ(ini.BrokenLines()[0].number, 7);
 }
 
+TEST_F(IniFileTest, LookUpsFollowDeletionsAndNamesWrittenAgainInOtherLetterCase) {
+    // Enough sections and keys that a stale index entry would show.
+    std::string text;
+    std::string expected;
+    for (int device = 0; device < 500; ++device) {
+        const std::string header = "[Device" + std::to_string(device) + "]\r\n";
+        text += header;
+        if (device % 2 == 1) expected += header;
+        for (int key = 0; key < 10; ++key) {
+            const std::string line = "Key" + std::to_string(key) + "=" + std::to_string(device * 10 + key) + "\r\n";
+            text += line;
+            if (device % 2 == 1 && key % 2 == 0) expected += line;
+        }
+        if (device % 2 == 1) expected += device == 1 ? "KEY1=again\r\n\r\n" : "\r\n";
+    }
+    LoadText(text);
+    for (int device = 0; device < 500; ++device) {
+        const std::string section = "DEVICE" + std::to_string(device);
+        if (device % 2 == 0) ini.EraseSection(section);
+        for (int key = 1; key < 10; key += 2) ini.DeleteKey(section, "kEY" + std::to_string(key));
+    }
+    ini.WriteString("device1", "KEY1", "again");
+    ini.WriteString("DEVICE0", "key0", "new");
+    expected += "[DEVICE0]\r\nkey0=new\r\n\r\n";
+    EXPECT_EQ(ini.Text(), expected);
+    EXPECT_EQ(ini.ReadString("device499", "key8"), "4998");
+    EXPECT_EQ(ini.ReadString("Device499", "Key9", "gone"), "gone");
+    EXPECT_EQ(ini.ReadString("Device498", "Key8", "gone"), "gone");
+    EXPECT_EQ(ini.Keys("Device1"), (Names{"Key0", "Key2", "Key4", "Key6", "Key8", "KEY1"}));
+}
+
 TEST_F(IniFileTest, WholeNumbersAreDecimalAndBooleansAreNonZeroNumbers) {
     LoadText(
         "[Common]\r\nplain=12\r\nnegative=-3\r\nplus=+4\r\nhex=0x10\r\ntail=12a\r\nempty=\r\n"

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <system_error>
 
 namespace morvik::platform {
 
@@ -58,6 +59,26 @@ void SyncDirectoryOf(const std::string& path) {
     if (dir.Get() >= 0) ::fsync(dir.Get());
 }
 
+// As many links in a row as the kernel follows in one path before ELOOP.
+constexpr int kMaxLinksFollowed = 40;
+
+// The file a write replaces: path itself, or where its symbolic links lead.
+// Renaming over the link would turn it into a regular file and leave the file
+// it points at unchanged. Returns 0 or the error number.
+int FollowLinks(std::string& path) {
+    for (int followed = 0; followed < kMaxLinksFollowed; ++followed) {
+        struct stat info {};
+        // Nothing there (or nothing to look at): the write itself reports what is wrong.
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return 0;
+        std::error_code error;
+        const std::filesystem::path target = std::filesystem::read_symlink(path, error);
+        if (error) return error.value();
+        // A relative target is taken from the link's folder; "/" keeps an absolute one whole.
+        path = (std::filesystem::path(path).parent_path() / target).string();
+    }
+    return ELOOP;
+}
+
 }  // namespace
 
 FileContent ReadWholeFile(const std::string& path) {
@@ -86,7 +107,9 @@ FileContent ReadWholeFile(const std::string& path) {
 std::string TemporaryPathFor(const std::string& path) { return path + ".tmp~"; }
 
 std::optional<std::string> WriteFileAtomically(const std::string& path, const std::string& bytes) {
-    const std::string temporary = TemporaryPathFor(path);
+    std::string target = path;
+    if (const int error = FollowLinks(target); error != 0) return Describe("Cannot save to", path, error);
+    const std::string temporary = TemporaryPathFor(target);
     Descriptor file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
     if (file.Get() < 0) return Describe("Cannot save to", path, errno) + " (temporary file " + temporary + ")";
 
@@ -95,12 +118,12 @@ std::optional<std::string> WriteFileAtomically(const std::string& path, const st
         return Describe("Cannot save to", path, error);
     };
     struct stat old {};
-    if (::stat(path.c_str(), &old) == 0 && ::fchmod(file.Get(), old.st_mode & 07777) != 0) return fail(errno);
+    if (::stat(target.c_str(), &old) == 0 && ::fchmod(file.Get(), old.st_mode & 07777) != 0) return fail(errno);
     if (!WriteAll(file.Get(), bytes)) return fail(errno);
     if (::fsync(file.Get()) != 0) return fail(errno);
     if (file.Close() != 0) return fail(errno);
-    if (::rename(temporary.c_str(), path.c_str()) != 0) return fail(errno);
-    SyncDirectoryOf(path);
+    if (::rename(temporary.c_str(), target.c_str()) != 0) return fail(errno);
+    SyncDirectoryOf(target);
     return std::nullopt;
 }
 

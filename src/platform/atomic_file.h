@@ -19,8 +19,9 @@ std::string TemporaryPathFor(const std::string& path);
 
 // Writes bytes to TemporaryPathFor(path), flushes it to disk and renames it
 // over path, keeping the old file's permissions; a crash leaves the old or the
-// new file. Returns an error text on failure (the old file is then untouched),
-// nothing on success.
+// new file. When path is a symbolic link, the file it leads to is replaced the
+// same way, beside itself, and the link stays. Returns an error text on
+// failure (the old file is then untouched), nothing on success.
 std::optional<std::string> WriteFileAtomically(const std::string& path, const std::string& bytes);
 
 }  // namespace morvik::platform

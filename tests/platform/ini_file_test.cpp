@@ -3,7 +3,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -277,6 +279,49 @@ TEST_F(IniFileTest, FailedSaveReportsWhyAndLeavesTheOldFileWhole) {
     std::filesystem::remove(TemporaryPathFor(dir.File("FPSubscript.ini")));
     ASSERT_TRUE(ini.Save()) << ini.Error();  // the next try succeeds
     EXPECT_NE(dir.Read("FPSubscript.ini").find("S/N1=changed\r\n"), std::string::npos);
+}
+
+TEST_F(IniFileTest, SavingThroughASymbolicLinkReplacesTheFileItLeadsToAndKeepsTheLink) {
+    std::filesystem::create_directory(dir.File("shared"));
+    dir.Write("shared/DectPort.ini", "[Port]\r\nNo=0\r\n");
+    ASSERT_EQ(::chmod(dir.File("shared/DectPort.ini").c_str(), 0640), 0);
+    std::filesystem::create_symlink("shared/DectPort.ini", dir.File("relative.ini"));
+    std::filesystem::create_symlink(dir.File("shared/DectPort.ini"), dir.File("absolute.ini"));
+    std::filesystem::create_symlink("relative.ini", dir.File("chain.ini"));
+    std::filesystem::create_symlink("shared/new.ini", dir.File("dangling.ini"));
+    int count = 0;
+    for (const std::string link : {"relative.ini", "absolute.ini", "chain.ini"}) {
+        ASSERT_TRUE(ini.Load(dir.File(link))) << ini.Error();
+        EXPECT_EQ(ini.ReadInteger("Port", "No", -1), count) << link;
+        ini.WriteInteger("Port", "No", ++count);
+        ASSERT_TRUE(ini.Save()) << ini.Error();
+        EXPECT_TRUE(std::filesystem::is_symlink(dir.File(link))) << link;
+    }
+    EXPECT_EQ(dir.Read("shared/DectPort.ini"), "[Port]\r\nNo=3\r\n\r\n");
+    EXPECT_EQ(std::filesystem::status(dir.File("shared/DectPort.ini")).permissions(),
+              std::filesystem::perms(0640));
+    ASSERT_TRUE(ini.Load(dir.File("dangling.ini")));
+    ini.WriteInteger("Port", "No", count);
+    ASSERT_TRUE(ini.Save()) << ini.Error();
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("dangling.ini")));
+    EXPECT_EQ(dir.Read("shared/new.ini"), "[Port]\r\nNo=3\r\n\r\n");
+    // Nothing is left behind, beside the links or beside what they lead to.
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.Path())) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (Names{"DectPort.ini", "absolute.ini", "chain.ini", "dangling.ini", "new.ini",
+                            "relative.ini", "shared"}));
+
+    // Links in a circle lead nowhere: refused with the reason, and nothing is written.
+    std::filesystem::create_symlink("loop2.ini", dir.File("loop1.ini"));
+    std::filesystem::create_symlink("loop1.ini", dir.File("loop2.ini"));
+    EXPECT_FALSE(ini.Load(dir.File("loop1.ini")));
+    const std::optional<std::string> error = WriteFileAtomically(dir.File("loop1.ini"), "x");
+    ASSERT_TRUE(error.has_value());
+    EXPECT_NE(error->find("loop1.ini\": Too many levels of symbolic links"), std::string::npos) << *error;
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("loop1.ini")));
 }
 
 TEST_F(IniFileTest, SaveIntoAMissingFolderFailsWithAClearMessage) {

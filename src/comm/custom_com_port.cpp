@@ -195,7 +195,11 @@ int TCmCustomComPort::OpenDevice(TCmBaseDispatcher& dispatcher) {
     return SerialOpenResult(dispatcher.StartPort(SerialSettings()));
 }
 
-void TCmCustomComPort::RaiseOpenError(int code) { RaiseError(code); }
+void TCmCustomComPort::RaiseOpenError(int code) {
+    // The port number alone does not tell which device was tried.
+    if (deviceLayer_ == dlWin32) RaiseError(code, serialDevices_.Lookup(comNumber_));
+    RaiseError(code);
+}
 
 void TCmCustomComPort::ClosePort() {
     state_ = TPortState::psShuttingDown;

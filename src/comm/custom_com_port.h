@@ -148,7 +148,7 @@ protected:
     // Hooks around announcing an open and after a completed close.
     virtual void BeforeAnnounceOpen() {}
     virtual void AfterClose() {}
-    // Raises for a failed open; the TCP layer raises socket exceptions.
+    // Raises for a failed open; on the serial layer the message names the device.
     [[noreturn]] virtual void RaiseOpenError(int code);
 
     // Closes at once, without the close events: for destructors.

@@ -93,9 +93,10 @@ int TCmCustomWinsockPort::ResolveRemote(platform::Ipv4Endpoint& remote) {
     } else {
         const platform::HostLookup lookup = platform::ResolveHostName(wsAddress_);
         if (lookup.error != 0) {
-            if (!OnWsError) return -kCannotResolveAddress;
+            if (!OnWsError) RaiseError(kCannotResolveAddress, wsAddress_);
             OnWsError(*this, kCannotResolveAddress);
-            throw EPortException(kCannotResolveAddress);  // told already: the generic failure
+            // Told already: the generic failure, naming the host.
+            throw EPortException(kCannotResolveAddress, WithSubject(kPortExceptionText, wsAddress_));
         }
         remote.address = lookup.address;
     }

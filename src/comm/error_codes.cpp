@@ -80,6 +80,10 @@ std::string TidyMessage(const std::string& text) {
     return tidy;
 }
 
+std::string WithSubject(const std::string& text, const std::string& subject) {
+    return subject.empty() ? text : text + ": " + TidyMessage(subject);
+}
+
 std::string ErrorText(int code) {
     // The magnitude of INT_MIN does not fit an int; no code is that large anyway.
     if (code == std::numeric_limits<int>::min()) return "Unknown error " + std::to_string(code);

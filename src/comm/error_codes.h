@@ -53,4 +53,12 @@ std::string ErrorText(int code);
 // The clean-up ErrorText applies, for texts from elsewhere.
 std::string TidyMessage(const std::string& text);
 
+// The text of an exception without a class of its own.
+inline constexpr const char* kPortExceptionText = "Port exception";
+
+// A message followed by what failed, for the user to see which device or host
+// it was: "Specified comport doesn't exist: /dev/ttyS8". An empty subject
+// leaves the message as it is.
+std::string WithSubject(const std::string& text, const std::string& subject);
+
 }  // namespace morvik::comm

@@ -6,13 +6,15 @@
 #include <stdexcept>
 #include <string>
 
+#include "comm/error_codes.h"
+
 namespace morvik::comm {
 
 class EPortException : public std::runtime_error {
 public:
     EPortException(int code, const std::string& message) : std::runtime_error(message), code_(code) {}
     // A code without a class of its own: the generic text.
-    explicit EPortException(int code) : EPortException(code, "Port exception") {}
+    explicit EPortException(int code) : EPortException(code, kPortExceptionText) {}
     int Code() const { return code_; }
 
 private:
@@ -47,8 +49,9 @@ class ECmSocketException : public EPortException { public: using EPortException:
 class EInOutError : public EPortException { public: using EPortException::EPortException; };
 class EOutOfMemory : public EInOutError { public: using EInOutError::EInOutError; };
 
-// Throws the exception that belongs to code (its sign does not matter).
-[[noreturn]] void RaiseError(int code);
+// Throws the exception that belongs to code (its sign does not matter). A
+// subject (a device path, a host name) follows the code's text, see WithSubject.
+[[noreturn]] void RaiseError(int code, const std::string& subject = {});
 
 // Error conversion: results of 0 or more pass through, negative ones raise.
 int CheckError(int code);

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <termios.h>
 
+#include <cerrno>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +17,7 @@
 #include "expect_raises.h"
 #include "platform/poll_loop.h"
 #include "support/pty_pair.h"
+#include "support/temp_dir.h"
 
 namespace morvik::comm {
 namespace {
@@ -140,10 +143,18 @@ TEST_F(ComPortTest, PortZeroOpensThePortTheUserChoseAmongThePresentOnes) {
     port.SetPortChooser(nullptr);
 }
 
-TEST_F(ComPortTest, AMissingDeviceAndADeviceInUseAreTold) {
+TEST_F(ComPortTest, AFailedOpenNamesTheDeviceItTried) {
+    test::TempDir dir;
+    dir.Write("regular-file", "");
+    ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
+    const std::string noTerminal = "Inappropriate ioctl for device: ";
+    for (const std::string& path : {dir.File("regular-file"), std::string("/dev/null"), dir.File("fifo")}) {
+        port.SerialDevices().Bind(12, path);
+        port.SetComNumber(12);
+        ExpectOpenFails<EInOutError>(port, -ENOTTY, noTerminal + path);
+    }
     port.SerialDevices().Bind(12, "/dev/morvik-no-such-device");
-    port.SetComNumber(12);
-    ExpectOpenFails<EBadId>(port, kBadId, "Specified comport doesn't exist");
+    ExpectOpenFails<EBadId>(port, kBadId, "Specified comport doesn't exist: /dev/morvik-no-such-device");
 
     TCmWinsockPort holder(loop);
     holder.SetAutoOpen(false);
@@ -151,7 +162,7 @@ TEST_F(ComPortTest, AMissingDeviceAndADeviceInUseAreTold) {
     holder.SetComNumber(kPtyPort);
     holder.SetOpen(true);
     port.SetComNumber(kPtyPort);
-    ExpectOpenFails<EAlreadyOpen>(port, kAlreadyOpen, "device already open");
+    ExpectOpenFails<EAlreadyOpen>(port, kAlreadyOpen, "device already open: " + pty.SlavePath());
     holder.SetOpen(false);
     port.SetOpen(true);
     EXPECT_TRUE(port.Open());

@@ -194,14 +194,19 @@ TEST_F(WinsockPortTest, OpenFailuresRaiseSocketErrorsAndLeaveThePortClosed) {
     struct Case {
         std::string address, tcpPort;
         int code;
+        std::string text;
     };
     port.OnWsError = nullptr;
-    for (const Case& c : {Case{"", "8000", 10039}, Case{"bad host name!", "8000", kCannotResolveAddress},
-                          Case{"127.0.0.1", "0", kInvalidPort}, Case{"127.0.0.1", "70000", kInvalidPort},
-                          Case{"127.0.0.1", "no-such-service", kInvalidPort}}) {
+    const std::string badPort = ErrorText(kInvalidPort);
+    for (const Case& c : {Case{"", "8000", 10039, ErrorText(10039)},
+                          Case{"bad host name!", "8000", kCannotResolveAddress,
+                               "Cannot resolve destination address: bad host name!"},
+                          Case{"127.0.0.1", "0", kInvalidPort, badPort},
+                          Case{"127.0.0.1", "70000", kInvalidPort, badPort},
+                          Case{"127.0.0.1", "no-such-service", kInvalidPort, badPort}}) {
         port.SetWsAddress(c.address);
         port.SetWsPort(c.tcpPort);
-        ExpectRaises<ECmSocketException>([&] { port.SetOpen(true); }, c.code, ErrorText(c.code));
+        ExpectRaises<ECmSocketException>([&] { port.SetOpen(true); }, c.code, c.text);
         EXPECT_FALSE(port.Open());
         EXPECT_EQ(port.PortState(), TPortState::psClosed);
     }
@@ -215,7 +220,7 @@ TEST_F(WinsockPortTest, AnUnresolvableAddressGoesToTheErrorHandlerWhenThereIsOne
     } catch (const ECmSocketException&) {
         FAIL() << "the handler was told; the open fails with the generic exception";
     } catch (const EPortException& e) {
-        EXPECT_STREQ(e.what(), "Port exception");
+        EXPECT_STREQ(e.what(), "Port exception: bad host name!");
     }
     EXPECT_EQ(events, (std::vector<std::string>{"error 9007"}));
     EXPECT_FALSE(port.Open());

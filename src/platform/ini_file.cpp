@@ -91,11 +91,9 @@ void IniFile::Parse(std::string_view text) {
             brokenLines_.push_back({number, std::string(raw), "neither a section header nor key=value"});
             continue;
         }
-        if (current->Find(key) != nullptr) {
+        if (!current->Insert(std::string(key), std::string(Trim(line.substr(equals + 1)))).second) {
             brokenLines_.push_back({number, std::string(raw), "repeats a key of its section"});
-            continue;
         }
-        current->Append(std::string(key), std::string(Trim(line.substr(equals + 1))));
     }
 }
 
@@ -153,7 +151,7 @@ void IniFile::WriteString(const std::string& section, const std::string& key, co
     if (std::string* existing = target.Find(key)) {
         *existing = WithoutLineBreaks(value);
     } else {
-        target.Append(key, WithoutLineBreaks(value));
+        target.Insert(key, WithoutLineBreaks(value));
     }
 }
 
@@ -189,10 +187,19 @@ std::vector<std::string> IniFile::Keys(const std::string& section) const {
     return keys;
 }
 
+std::vector<std::pair<std::string, std::string>> IniFile::Entries(const std::string& section) const {
+    std::vector<std::pair<std::string, std::string>> entries;
+    if (const Section* found = sections_.Find(section)) {
+        entries.reserve(found->Size());
+        for (const auto& [key, value] : *found) entries.emplace_back(key, value);
+    }
+    return entries;
+}
+
 IniFile::Section& IniFile::SectionForWriting(const std::string& name) {
     if (Section* found = sections_.Find(name)) return *found;
     CheckSectionName(name);
-    return sections_.Append(name, Section{});
+    return *sections_.Insert(name, Section{}).first;
 }
 
 }  // namespace morvik::platform

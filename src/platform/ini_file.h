@@ -26,6 +26,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/named_list.h"
@@ -78,6 +79,8 @@ public:
     bool SectionExists(const std::string& section) const;
     std::vector<std::string> Sections() const;
     std::vector<std::string> Keys(const std::string& section) const;
+    // The keys of a section with their values, in order.
+    std::vector<std::pair<std::string, std::string>> Entries(const std::string& section) const;
 
     // The file's text as Save writes it.
     std::string Text() const;

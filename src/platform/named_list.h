@@ -49,11 +49,15 @@ public:
         return found == index_.end() ? nullptr : &found->second->value;
     }
 
-    // Appends name with value; the caller has made sure it is not there yet.
-    Value& Append(std::string name, Value value) {
+    // Appends name with value unless the name is there already. Returns the
+    // value now stored under the name and whether it was appended.
+    std::pair<Value*, bool> Insert(std::string name, Value value) {
+        // The index must view the name where it will stay, so the item goes in
+        // first and comes out again when the name was taken: one look-up only.
         Item& item = items_.emplace_back(Item{std::move(name), std::move(value)});
-        index_.emplace(item.name, std::prev(items_.end()));
-        return item.value;
+        const auto [position, added] = index_.emplace(item.name, std::prev(items_.end()));
+        if (!added) items_.pop_back();
+        return {&position->second->value, added};
     }
 
     // Absent names are ignored.

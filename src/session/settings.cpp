@@ -27,9 +27,7 @@ SettingsFile ReadSettings(const std::string& folder) {
     s.port = file.ReadInteger(kCommunication, "Port", s.port);
     s.baud = file.ReadInteger(kCommunication, "Baud", s.baud);
     s.winSocket = file.ReadBool(kCommunication, "WinSocket", s.winSocket);
-    for (const std::string& key : file.Keys(kSerialDevices)) {
-        s.serialDevices.emplace_back(key, file.ReadString(kSerialDevices, key));
-    }
+    s.serialDevices = file.Entries(kSerialDevices);
     return result;
 }
 

@@ -64,13 +64,12 @@ TdlgWinSocket::TdlgWinSocket(QWidget* owner, const std::string& currentPortText,
     ShowListPage();
     // A fixed dialog border: the designed size, or what the fonts need.
     setFixedSize(std::max(472, sizeHint().width()), std::max(273, sizeHint().height()));
-    if (!directory_.LoadError().empty()) {
-        // Shown once the dialog is up; the file is left untouched at close.
+    // What reading found wrong, shown once the dialog is up.
+    const std::string& problem =
+        directory_.LoadError().empty() ? directory_.LoadWarning() : directory_.LoadError();
+    if (!problem.empty()) {
         QMetaObject::invokeMethod(
-            this,
-            [this] {
-                QMessageBox::warning(this, windowTitle(), ToQt(directory_.LoadError()));
-            },
+            this, [this, text = ToQt(problem)] { QMessageBox::warning(this, windowTitle(), text); },
             Qt::QueuedConnection);
     }
 }

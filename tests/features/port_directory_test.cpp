@@ -48,21 +48,61 @@ TEST_F(PortDirectoryTest, TheLastExactMatchIsSelectedAndNoMatchSelectsTheFirst) 
     EXPECT_EQ(directory.Rows()[1], (PortEntry{"192.168.0.7", "8000", "lab converter"}));
 }
 
-TEST_F(PortDirectoryTest, MissingKeysReadEmptyAndACountBelowOneGivesCom1) {
-    folder.Write("DectPort.ini", "[Port]\r\nNo=2\r\nAddr2=Com4\r\n");
+TEST_F(PortDirectoryTest, MissingKeysOfAnEntryReadEmptyAndNoEntryAtAllGivesCom1) {
+    folder.Write("DectPort.ini", "[Port]\r\nNo=2\r\nAddr1=Com4\r\nComment2=desk\r\n");
     EXPECT_EQ(PortDirectory("", FolderPath()).Rows(),
-              (std::vector<PortEntry>{{"", "", ""}, {"Com4", "", ""}}));
-    folder.Write("DectPort.ini", "[Port]\r\nNo=0\r\nAddr1=Com4\r\n");
-    EXPECT_EQ(PortDirectory("", FolderPath()).Rows(), (std::vector<PortEntry>{{"Com1", "", ""}}));
-    folder.Write("DectPort.ini", "[Port]\r\nNo=-3\r\n");
-    EXPECT_EQ(PortDirectory("", FolderPath()).Rows(), (std::vector<PortEntry>{{"Com1", "", ""}}));
+              (std::vector<PortEntry>{{"Com4", "", ""}, {"", "", "desk"}}));
+    for (const char* text : {"[Port]\r\nNo=0\r\n", "[Port]\r\nNo=-3\r\n", "[Port]\r\nNo=5\r\n", "[Other]\r\n"}) {
+        folder.Write("DectPort.ini", text);
+        EXPECT_EQ(PortDirectory("", FolderPath()).Rows(), (std::vector<PortEntry>{{"Com1", "", ""}})) << text;
+    }
 }
 
-TEST_F(PortDirectoryTest, AHugeHandWrittenCountIsBoundedInsteadOfFillingMemory) {
-    folder.Write("DectPort.ini", "[Port]\r\nNo=2000000000\r\nAddr1=Com2\r\n");
-    PortDirectory directory("Com2", FolderPath());
-    EXPECT_EQ(directory.Rows().size(), 999u);
-    EXPECT_EQ(directory.Rows()[0].address, "Com2");
+TEST_F(PortDirectoryTest, EveryEntryOfALargeDirectoryIsShownAndSavedAgainUnchanged) {
+    std::string text = "[Port]\r\nNo=10000\r\n";
+    for (int n = 1; n <= 10000; ++n) {
+        const std::string number = std::to_string(n);
+        text += "Addr" + number + "=10.0.0." + number + "\r\nPort" + number + "=8000\r\nComment" + number + "=\r\n";
+    }
+    folder.Write("DectPort.ini", text + "\r\n");
+    PortDirectory directory("10.0.0.9999", FolderPath());
+    ASSERT_EQ(directory.Rows().size(), 10000u);
+    EXPECT_EQ(directory.Rows().back(), (PortEntry{"10.0.0.10000", "8000", ""}));
+    EXPECT_EQ(directory.SelectedRow(), 9998);
+    ASSERT_EQ(directory.FormClose(), "");
+    EXPECT_EQ(folder.Read("DectPort.ini"), text + "\r\n");
+}
+
+// A hand-edited count that disagrees with the entries present: the entries
+// with keys are the directory, numbered anew when saved.
+TEST_F(PortDirectoryTest, AHandEditedCountNeitherAddsEmptyEntriesNorHidesOrLosesPresentOnes) {
+    struct Case {
+        const char* file;
+        std::vector<PortEntry> rows;
+        const char* saved;
+    };
+    const Case cases[] = {
+        {"[Port]\r\nNo=99999999\r\nAddr1=Com2\r\nAddr2=Com3\r\n",
+         {{"Com2", "", ""}, {"Com3", "", ""}},
+         "[Port]\r\nNo=2\r\nAddr1=Com2\r\nAddr2=Com3\r\nPort1=\r\nComment1=\r\nPort2=\r\nComment2=\r\n\r\n"},
+        {"[Port]\r\nNo=1\r\nAddr1=Com2\r\nAddr2=Com3\r\n",
+         {{"Com2", "", ""}, {"Com3", "", ""}},
+         "[Port]\r\nNo=2\r\nAddr1=Com2\r\nAddr2=Com3\r\nPort1=\r\nComment1=\r\nPort2=\r\nComment2=\r\n\r\n"},
+        {"[Port]\r\nAddr1=Com2\r\n",
+         {{"Com2", "", ""}},
+         "[Port]\r\nAddr1=Com2\r\nNo=1\r\nPort1=\r\nComment1=\r\n\r\n"},
+        {"[Port]\r\nNo=2000000000\r\nComment77777777=far\r\nADDR77777777=Com9\r\nAddr01=kept\r\nAddr1=Com2\r\n",
+         {{"Com2", "", ""}, {"Com9", "", "far"}},
+         "[Port]\r\nNo=2\r\nAddr01=kept\r\nAddr1=Com2\r\nPort1=\r\nComment1=\r\nAddr2=Com9\r\nPort2=\r\n"
+         "Comment2=far\r\n\r\n"},
+    };
+    for (const Case& c : cases) {
+        folder.Write("DectPort.ini", c.file);
+        PortDirectory directory("", FolderPath());
+        EXPECT_EQ(directory.Rows(), c.rows) << c.file;
+        ASSERT_EQ(directory.FormClose(), "");
+        EXPECT_EQ(folder.Read("DectPort.ini"), c.saved) << c.file;
+    }
 }
 
 TEST_F(PortDirectoryTest, ClearOnTheOnlyEntryResetsItAndOtherwiseRemovesTheSelectedRow) {
@@ -136,10 +176,19 @@ TEST_F(PortDirectoryTest, FiveEntriesReducedToThreeLeaveOnlyTheKeysOfThree) {
               "\r\n[Other]\r\nKeep=1\r\n\r\n");
 }
 
-TEST_F(PortDirectoryTest, AFileThatCannotBeReadIsReportedAndNeverOverwritten) {
+TEST_F(PortDirectoryTest, WhatCannotBeReadIsToldBeforeItIsLost) {
+    folder.Write("DectPort.ini", "[Port]\r\nNo=1\r\nAddr1=Com2\r\nAddr2 Com3\r\nAddr1=Com4\r\n");
+    PortDirectory readable("", FolderPath());
+    EXPECT_EQ(readable.LoadWarning(), "\"" + FolderPath() + "DectPort.ini\": 2 lines not understood will be left "
+              "out when the list is saved. Line 4: \"Addr2 Com3\" (neither a section header nor key=value)");
+    ASSERT_EQ(readable.FormClose(), "");
+    EXPECT_EQ(folder.Read("DectPort.ini"), "[Port]\r\nNo=1\r\nAddr1=Com2\r\nPort1=\r\nComment1=\r\n\r\n");
+
+    std::filesystem::remove(folder.File("DectPort.ini"));
     std::filesystem::create_directory(folder.File("DectPort.ini"));
     PortDirectory directory("Com1", FolderPath());
-    EXPECT_FALSE(directory.LoadError().empty());
+    EXPECT_EQ(directory.LoadError(), "Cannot read \"" + FolderPath() + "DectPort.ini\": Is a directory. "
+              "The list is not saved while the file cannot be read.");
     EXPECT_EQ(directory.Rows(), (std::vector<PortEntry>{{"Com1", "", ""}}));
     EXPECT_FALSE(directory.FormClose().empty());
     EXPECT_TRUE(std::filesystem::is_directory(folder.File("DectPort.ini")));

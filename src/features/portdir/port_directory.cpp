@@ -15,6 +15,7 @@ PortDirectory::PortDirectory(std::string currentPortText, std::string folder)
     PortDirectoryContents contents = ReadPortDirectory(folder_);
     rows_ = std::move(contents.entries);
     loadError_ = std::move(contents.error);
+    loadWarning_ = std::move(contents.warning);
     for (std::size_t row = 0; row < rows_.size(); ++row) {
         if (rows_[row].address == currentPortText) selected_ = static_cast<int>(row);
     }

@@ -27,6 +27,8 @@ public:
     EditMode Mode() const { return mode_; }
     // Set when the existing file could not be read; the file is then left alone at close.
     const std::string& LoadError() const { return loadError_; }
+    // Set when lines of the file could not be read; closing saves the rest.
+    const std::string& LoadWarning() const { return loadWarning_; }
 
     // "New": an empty row appended and selected; returns the fields to edit (empty).
     PortEntry miNewClick();
@@ -49,6 +51,7 @@ private:
     int selected_ = 0;
     EditMode mode_ = EditMode::kList;
     std::string loadError_;
+    std::string loadWarning_;
 };
 
 }  // namespace morvik::portdir

@@ -1,54 +1,74 @@
 #include "features/portdir/port_directory_file.h"
 
-#include <algorithm>
-#include <cctype>
 #include <charconv>
+#include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/ini_file.h"
+#include "platform/named_list.h"
 
 namespace morvik::portdir {
 
 namespace {
 
 constexpr const char* kSection = "Port";
-// A hand-edited count of a billion would otherwise fill memory with empty rows.
-constexpr int kMaxEntries = 999;
 
-std::string Numbered(const char* word, int n) { return word + std::to_string(n); }
+std::string Numbered(const char* word, std::size_t n) { return word + std::to_string(n); }
 
-// The entry number of an "Addr"/"Port"/"Comment" key (any letter case), or 0.
-int EntryNumberOfKey(const std::string& key) {
-    for (std::string_view word : {"Addr", "Port", "Comment"}) {
-        if (key.size() <= word.size()) continue;
-        bool sameWord = true;
-        for (std::size_t i = 0; i < word.size(); ++i) {
-            sameWord = sameWord && std::tolower(static_cast<unsigned char>(key[i])) ==
-                                       std::tolower(static_cast<unsigned char>(word[i]));
-        }
-        if (!sameWord) continue;
-        const std::string_view digits = std::string_view(key).substr(word.size());
-        if (digits.front() == '0') return 0;  // entry numbers have no leading zeros
-        int number = 0;
+// An "Addr"/"Port"/"Comment" key (any letter case) followed by an entry
+// number: which field it holds and the number; number 0 for any other key.
+struct EntryKey {
+    std::string PortEntry::*field = nullptr;
+    std::uint64_t number = 0;
+};
+
+EntryKey ParseEntryKey(std::string_view key) {
+    static constexpr std::pair<std::string_view, std::string PortEntry::*> kWords[] = {
+        {"Addr", &PortEntry::address}, {"Port", &PortEntry::ipPort}, {"Comment", &PortEntry::comment}};
+    for (const auto& [word, field] : kWords) {
+        if (key.size() <= word.size() || !platform::SameName(key.substr(0, word.size()), word)) continue;
+        const std::string_view digits = key.substr(word.size());
+        if (digits.front() == '0') return {};  // entry numbers have no leading zeros
+        std::uint64_t number = 0;
         const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
-        return error == std::errc() && end == digits.data() + digits.size() ? number : 0;
+        if (error != std::errc() || end != digits.data() + digits.size()) return {};
+        return {field, number};
     }
-    return 0;
+    return {};
+}
+
+// Lines that could not be read are not written back: the user hears of them first.
+std::string BrokenLinesWarning(const std::string& path, const std::vector<platform::IniFile::BrokenLine>& broken) {
+    if (broken.empty()) return {};
+    const auto& first = broken.front();
+    const std::string count = broken.size() == 1 ? "1 line" : std::to_string(broken.size()) + " lines";
+    return "\"" + path + "\": " + count + " not understood will be left out when the list is saved. Line " +
+           std::to_string(first.number) + ": \"" + first.text + "\" (" + first.reason + ")";
 }
 
 }  // namespace
 
 PortDirectoryContents ReadPortDirectory(const std::string& folder) {
     PortDirectoryContents contents;
+    const std::string path = folder + kPortDirectoryFileName;
     platform::IniFile file;
-    if (!file.Load(folder + kPortDirectoryFileName)) contents.error = file.Error();
-    const int count = std::min(file.ReadInteger(kSection, "No", 0), kMaxEntries);
-    for (int n = 1; n <= count; ++n) {
-        contents.entries.push_back(PortEntry{file.ReadString(kSection, Numbered("Addr", n)),
-                                             file.ReadString(kSection, Numbered("Port", n)),
-                                             file.ReadString(kSection, Numbered("Comment", n))});
+    if (!file.Load(path)) {
+        contents.error = file.Error() + ". The list is not saved while the file cannot be read.";
     }
+    contents.warning = BrokenLinesWarning(path, file.BrokenLines());
+    // The entries are what the keys hold, in the order of their numbers; "No"
+    // is not trusted to say how many there are (see the header).
+    std::map<std::uint64_t, PortEntry> numbered;
+    for (auto& [key, value] : file.Entries(kSection)) {
+        const EntryKey entryKey = ParseEntryKey(key);
+        if (entryKey.number != 0) numbered[entryKey.number].*entryKey.field = std::move(value);
+    }
+    contents.entries.reserve(numbered.size());
+    for (auto& [number, entry] : numbered) contents.entries.push_back(std::move(entry));
     if (contents.entries.empty()) contents.entries.push_back(PortEntry{"Com1", "", ""});
     return contents;
 }
@@ -56,20 +76,17 @@ PortDirectoryContents ReadPortDirectory(const std::string& folder) {
 std::string WritePortDirectory(const std::string& folder, const std::vector<PortEntry>& entries) {
     platform::IniFile file;
     if (!file.Load(folder + kPortDirectoryFileName)) return file.Error();
-    const int storedCount = file.ReadInteger(kSection, "No", 0);
-    const int count = static_cast<int>(entries.size());
-    file.WriteInteger(kSection, "No", count);
-    for (int n = 1; n <= count; ++n) {
+    file.WriteInteger(kSection, "No", static_cast<int>(entries.size()));
+    for (std::size_t n = 1; n <= entries.size(); ++n) {
         const PortEntry& entry = entries[n - 1];
         file.WriteString(kSection, Numbered("Addr", n), entry.address);
         file.WriteString(kSection, Numbered("Port", n), entry.ipPort);
         file.WriteString(kSection, Numbered("Comment", n), entry.comment);
     }
-    // The keys of entries count+1 up to the stored count go; found by looking
-    // at the keys present rather than trying every number up to the count.
+    // Reading made every entry key a row, so any entry key beyond the rows
+    // now belongs to a row that was removed or numbered anew.
     for (const std::string& key : file.Keys(kSection)) {
-        const int n = EntryNumberOfKey(key);
-        if (n > count && n <= storedCount) file.DeleteKey(kSection, key);
+        if (ParseEntryKey(key).number > entries.size()) file.DeleteKey(kSection, key);
     }
     if (!file.Save()) return file.Error();
     return {};

@@ -28,6 +28,7 @@ struct ModuleLink {
           identification(channel, model.identity, model.devicePanel),
           profile(channel, model.profileList, model.identity, user, programFolder),
           serverExport(model.grid, identification, user, programFolder),
+          table(channel, model.grid, identification, store, user),
           onAir(channel, fields, identification, [this](channel::LinkState state) { machine.SetLinkState(state); }),
           machine(loop, port, fields, channel, model, user,
                   ReadingParts{identification, profile, table, store, onAir}, std::move(programFolder)) {}
@@ -39,8 +40,8 @@ struct ModuleLink {
     profile::Identification identification;
     profile::Profile profile;
     subscriptions::ServerExport serverExport;
-    subscriptions::SubscriptionTable table;
     subscriptions::SubscriptionStore store;
+    subscriptions::SubscriptionTable table;
     subscriptions::OnAirSubscription onAir;
     LinkStateMachine machine;
 };

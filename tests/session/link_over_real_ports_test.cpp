@@ -10,6 +10,7 @@
 #include "channel/com_port_link.h"
 #include "session/module_link.h"
 #include "support/link_fixture.h"
+#include "support/reading_commands.h"
 #include "platform/poll_loop.h"
 #include "support/sim_process.h"
 
@@ -72,11 +73,12 @@ protected:
         for (const std::string& line : link.model.monitor.Lines()) {
             if (line.front() == '<') sent.push_back(line);
         }
-        const Lines identification{"<+++", "<ATS154?{0D}", "<ATI2{0D}", "<ATI0{0D}", "<ATI1{0D}", "<ATI3{0D}",
-                                   "<AT&V0{0D}"};
-        ASSERT_GE(sent.size(), identification.size());
-        EXPECT_EQ(Lines(sent.begin(), sent.begin() + 7), identification);
+        Lines reading{"<+++"};
+        for (const std::string& command : test::DefaultServerFpReading()) reading.push_back("<" + command + "{0D}");
+        EXPECT_EQ(sent, reading);
         EXPECT_EQ(link.model.profileList.Value(3), "043");
+        EXPECT_EQ(link.model.devicePanel.edIPUI.Get(), "1.8.231.64.12");
+        EXPECT_EQ(link.model.grid.Cell(0, subscriptions::kIdentityColumn), "2.61.17.200.5");
         EXPECT_TRUE(user.errors.empty());
     }
 

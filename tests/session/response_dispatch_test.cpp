@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "support/link_fixture.h"
+#include "support/reading_commands.h"
+#include "support/sim_link_fixture.h"
 
 namespace morvik::session {
 namespace {
@@ -114,12 +115,22 @@ TEST_F(ResponseDispatchTest, ARestartLineInCommandModeSetsTheEscapeStepAndDisabl
     EXPECT_TRUE(MonitorLines().empty());
 }
 
-class OnAirDispatchTest : public ResponseDispatchTest {
+// A module read, then a repeated on-air subscription started: after its first
+// "WAIT" the module stays silent, and the test says how it goes on. Its end
+// reads the module's table.
+class OnAirDispatchTest : public SimLinkFixture {
 protected:
     void SetUp() override {
-        ResponseDispatchTest::SetUp();
+        sim::ModuleConfig config = sim::DefaultModuleConfig();
+        config.onAir.result = sim::OnAirResult::kNever;
+        config.waitIntervalMs = 3600000;
+        StartModule(std::move(config));
+        ASSERT_TRUE(SearchAndRead());
         link.onAir.OnAirSubscriptionRepeat1Click();
+        ASSERT_TRUE(loop.RunUntil([&] { return link.model.progress.state.Get().visible; }, 1000));
+        Sent();
     }
+    channel::LinkFields& fields = link.fields;
 };
 
 TEST_F(OnAirDispatchTest, WaitLinesKeepTheSubscriptionGoingAndTickTheProgress) {
@@ -136,28 +147,35 @@ TEST_F(OnAirDispatchTest, TheWholeLineErrorEndsItAndClearsTheRepeatMark) {
     ModuleSays({"ERROR"});
     EXPECT_EQ(fields.state, channel::LinkState::kAtMode);
     EXPECT_FALSE(link.onAir.Repeating());
+    // The table is read anew: sixteen slots, two of them in use.
+    const std::vector<std::string> reading = test::DefaultServerFpReading();
+    std::vector<std::string> slots(reading.begin() + 12, reading.end());
+    for (std::string& command : slots) command += '\r';
+    EXPECT_EQ(Sent(), slots);
     EXPECT_FALSE(link.model.progress.state.Get().visible);
     EXPECT_TRUE(fields.connectTimeout.IsActive());
 }
 
 TEST_F(OnAirDispatchTest, AnyOtherLineEndsItKeepingTheRepeatMarkForTheNextRound) {
-    port.TakeWrites();
     ModuleSays({"ERROR 3"});
     EXPECT_TRUE(link.onAir.Repeating());
-    // The pause before the next round, then the command again, without a slot
-    // and without a keep-alive probe.
-    EXPECT_EQ(loop.NowMs(), 500);
-    EXPECT_EQ(port.TakeWrites(), std::vector<std::string>{"AT^SOAC,\r"});
+    // The table read anew, the pause after its last answer, then the command
+    // again, without a slot and without a keep-alive probe.
+    const std::vector<std::string> writes = Events("write");
+    const std::string& lastRead = writes[writes.size() - 2];
+    EXPECT_EQ(lastRead.substr(lastRead.find(' ')), " ATS191?{0D}");
+    EXPECT_EQ(writes.back(), std::to_string(std::stoll(lastRead) + 20 + 500) + " AT^SENB,{0D}");
+    EXPECT_EQ(Sent().size(), 42u + 1u);
     EXPECT_EQ(fields.state, channel::LinkState::kAtOas);
     EXPECT_FALSE(fields.connectTimeout.IsActive());
 }
 
 TEST_F(OnAirDispatchTest, CancelSendsAtWithoutWaitingAndClearsTheRepeatMark) {
-    port.TakeWrites();
+    const std::int64_t before = loop.NowMs();
     link.machine.CancelOperation();
-    EXPECT_EQ(port.TakeWrites(), std::vector<std::string>{"AT\r"});
+    EXPECT_EQ(Sent(), std::vector<std::string>{"AT\r"});
     EXPECT_FALSE(link.onAir.Repeating());
-    EXPECT_EQ(loop.NowMs(), 0);
+    EXPECT_EQ(loop.NowMs(), before);
     EXPECT_EQ(fields.state, channel::LinkState::kAtOas);
 }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/reading_commands.h"
 #include "support/sim_link_fixture.h"
 
 namespace morvik::session {
@@ -23,22 +24,29 @@ TEST_F(SearchTest, FoundModuleIsEscapedAfterTheGuardTimeAndReadInOrder) {
     EXPECT_EQ(Events("close"), Lines{"100"});
     EXPECT_EQ(Events("open"), (Lines{"0", "600 dtr off"}));
     EXPECT_EQ(Events("line RX57"), Lines{"1100 DECT Data Module V2.10"});
-    const Lines writes = Events("write");
-    EXPECT_EQ(Lines(writes.begin(), writes.begin() + 7),
-              (Lines{"4100 +++", "5100 ATS154?{0D}", "5120 ATI2{0D}", "5140 ATI0{0D}", "5160 ATI1{0D}",
-                     "5180 ATI3{0D}", "5200 AT&V0{0D}"}));
+    // One exchange every 20 ms, the module's latency, from its "OK" on.
+    Lines writes = {"4100 +++"};
+    std::int64_t at = 5100;
+    for (const std::string& command : test::DefaultServerFpReading()) {
+        writes.push_back(std::to_string(at) + " " + command + "{0D}");
+        at += 20;
+    }
+    EXPECT_EQ(Events("write"), writes);
     EXPECT_EQ(link.fields.state, channel::LinkState::kAtMode);
     EXPECT_EQ(Panel(channel::kLinkStatePanel), " AT-Mode");
     const Lines expectedStart{">RX57 DECT Data Module V2.10", "<+++", ">OK", "<ATS154?{0D}", ">003",
                               "<ATI2{0D}", ">DECT Data Module Type 57", "<ATI0{0D}",
                               ">D57 Radio Board Rev.C", "<ATI1{0D}", ">Firmware 2.10 Build 0417",
-                              "<ATI3{0D}", ">Made 2019-05-14 Lot 1142", "<AT&V0{0D}"};
+                              "<ATI3{0D}", ">Made 2019-05-14 Lot 1142", "<ATS220?{0D}", ">001"};
     ASSERT_GE(MonitorLines().size(), expectedStart.size());
-    EXPECT_EQ(Lines(MonitorLines().begin(), MonitorLines().begin() + 14), expectedStart);
+    EXPECT_EQ(Lines(MonitorLines().begin(), MonitorLines().begin() + 15), expectedStart);
 
     EXPECT_EQ(link.model.devicePanel.lbConfigType.Get(), "Server FP");
     EXPECT_EQ(link.model.identity.lbProduct.Get(), "DECT Data Module Type 57");
     EXPECT_EQ(link.model.identity.lbManufacture.Get(), "Made 2019-05-14 Lot 1142");
+    EXPECT_EQ(link.model.devicePanel.edIPUI.Get(), "1.8.231.64.12");
+    EXPECT_EQ(link.model.identity.lbCurrentSubscript.Get(), "0");
+    EXPECT_EQ(link.model.grid.Cell(1, subscriptions::kIdentityColumn), "2.61.17.200.9");
     EXPECT_TRUE(link.model.menu.commandsEnabled.Get());
     EXPECT_EQ(link.channel.BusyCount(), 0);
     EXPECT_EQ(link.fields.SearchStep, 0);
@@ -136,6 +144,9 @@ TEST_F(SearchTest, ResetSearchInCommandModeBlanksEverythingAndStartsWithTheReope
     EXPECT_EQ(link.model.identity.lbProduct.Get(), "");
     EXPECT_EQ(link.model.identity.lbCurrentSubscript.Get(), "-");
     EXPECT_EQ(link.model.devicePanel.lbConfigType.Get(), "");
+    EXPECT_EQ(link.model.devicePanel.edIPUI.Get(), "");
+    EXPECT_EQ(link.model.grid.RowCount(), 6) << "no configuration type known";
+    EXPECT_EQ(link.model.grid.Cell(0, subscriptions::kIdentityColumn), "");
     EXPECT_TRUE(MonitorLines().empty());
     EXPECT_EQ(Events("close").back(), std::to_string(readAt + 100));
     EXPECT_FALSE(link.fields.connectTimeout.IsActive());

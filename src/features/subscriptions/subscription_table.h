@@ -1,23 +1,79 @@
 #pragma once
-// The module's subscription table and identity registers.
-//
-// NOT YET BUILT: the table, its registers and the grid come with their own
-// change. Until then these operations send nothing and read nothing.
+// The module's subscription table mirrored in the grid: each slot's identity
+// is read from the module's slot registers, written from the edit dialog and
+// cleared on request; also the module's own identity and the index of its
+// current subscription. Serial numbers and comments exist only in the grid
+// and the store.
 
+#include <optional>
 #include <string>
+
+#include "channel/command_channel.h"
+#include "features/profile/identification.h"
+#include "features/subscriptions/subscription_grid.h"
+#include "features/subscriptions/subscription_store.h"
+#include "features/user_interaction.h"
 
 namespace morvik::subscriptions {
 
+// The identity of an empty slot, wherever slots are shown or stored.
+inline constexpr const char* kEmptyIdentity = "0.0.0.0.0";
+
 class SubscriptionTable {
 public:
-    // Not yet built: will set up the grid's headers and rows and empty them.
-    void InitSubscriptionTable() {}
-    // Not yet built: will read S220 to S224 as a dotted identity. Empty: no identity read.
-    std::string ReadDeviceIdentity() { return {}; }
-    // Not yet built: will read S189. "-" is what the window shows for an unknown index.
-    std::string ReadCurrentSubscriptionIndex() { return "-"; }
-    // Not yet built: will read every slot into the grid.
-    void ReadAllSubscriptions(bool /*reinit*/) {}
+    // The grid starts with the headers and rows of a module not read yet.
+    SubscriptionTable(channel::CommandChannel& channel, SubscriptionGrid& grid,
+                      const profile::Identification& identification, SubscriptionStore& store,
+                      features::UserInteraction& user);
+    SubscriptionTable(const SubscriptionTable&) = delete;
+    SubscriptionTable& operator=(const SubscriptionTable&) = delete;
+
+    // 16 slots for a Server FP, 6 for every other configuration type.
+    int SlotCount() const;
+
+    // Headers and one numbered, otherwise empty row per slot.
+    void InitSubscriptionTable();
+    // Selects the slot and marks it empty; its identity registers stay.
+    void ClearSubscriptionSlot(int slot);
+    void ClearAllSubscriptionSlots();
+    // Writes a dotted identity into the slot already selected: true when the
+    // slot was marked in use, false when the empty identity emptied it. A
+    // group that is not a number stops it with a message to the user: the
+    // groups before it stay written and the slot is not marked (nullopt).
+    std::optional<bool> WriteSubscriptionIdentity(const std::string& identity);
+    // The identity in the slot already selected.
+    std::string ReadSlotIdentity();
+    // Selects the slot and shows what it holds in the identity column.
+    void ReadSubscriptionSlot(int slot);
+    void ReadAllSubscriptions(bool reinit);
+    // The current subscription's index as shown: "0".."15", else "-".
+    std::string ReadCurrentSubscriptionIndex();
+    // The module's own identity, shown as "Device ID:".
+    std::string ReadDeviceIdentity();
+
+    // "Clear..." and "Edit..." act on the grid's current row.
+    void ClearSelectedSubscription();
+    void EditSelectedSubscription();
+
+    void miEditSubscriptionClick() { EditSelectedSubscription(); }
+    void miClearSubscriptionClick() { ClearSelectedSubscription(); }
+    // "Clear All Subscription": every slot emptied, the grid read anew. The
+    // store keeps its rows until the next save.
+    void miClearAllSubscriptionClick();
+    // A mouse press on the grid, after it has made its row current: a second
+    // left press on the same row opens the editor.
+    void SubscriptTableMouseDown(bool leftButton);
+
+private:
+    std::string ReadIdentity(int firstRegister);
+    void MarkStoreChangedAndSave();
+
+    channel::CommandChannel& channel_;
+    SubscriptionGrid& grid_;
+    const profile::Identification& identification_;
+    SubscriptionStore& store_;
+    features::UserInteraction& user_;
+    int pressedRow_ = -1;  // current row at the previous press on the grid
 };
 
 }  // namespace morvik::subscriptions

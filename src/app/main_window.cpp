@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QScreen>
 #include <QScrollBar>
@@ -59,6 +60,28 @@ void AttachPopup(QTableView* grid, QMenu* popup) {
         popup->popup(grid->viewport()->mapToGlobal(at));
     });
 }
+
+// Reports every mouse press on a widget (the second press of a double click
+// too) once the widget has handled it: a press on a view's row has then made
+// that row current.
+class PressWatcher : public QObject {
+public:
+    PressWatcher(QWidget* watched, std::function<void(bool leftButton)> pressed)
+        : QObject(watched), pressed_(std::move(pressed)) {
+        watched->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
+            const bool left = static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
+            QMetaObject::invokeMethod(this, [this, left] { pressed_(left); }, Qt::QueuedConnection);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void(bool)> pressed_;
+};
 
 }  // namespace
 
@@ -141,7 +164,9 @@ void Tfm_Morvik2::BuildMenus() {
                       [&onAir] { onAir.miOnAirSubscriptionClick(); });
     miRepeatOnAir = AddItem(miCommand, tr("Repeat Subscript-On-Air"), QKeySequence(tr("Ctrl+N")),
                             [&onAir] { onAir.OnAirSubscriptionRepeat1Click(); });
-    miClearAll = AddItem(miCommand, tr("Clear All Subscription"), QKeySequence(tr("Ctrl+B")));
+    subscriptions::SubscriptionTable& table = shell_.link.table;
+    miClearAll = AddItem(miCommand, tr("Clear All Subscription"), QKeySequence(tr("Ctrl+B")),
+                         [&table] { table.miClearAllSubscriptionClick(); });
     miCommand->addSeparator();
     miChangeToPP = AddItem(miCommand, tr("Change to Replacement PP"), QKeySequence(tr("Ctrl+P")));
     miChangeToServerFP = AddItem(miCommand, tr("Change to Server FP"), QKeySequence(tr("Ctrl+F")));
@@ -259,11 +284,17 @@ QWidget* Tfm_Morvik2::BuildSubscriptionPage() {
     subscriptions::SubscriptionGrid& grid = shell_.link.model.grid;
     connect(SubscriptTable->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [&grid](const QModelIndex& current) { grid.SetCurrentRow(current.isValid() ? current.row() : -1); });
+    subscriptions::SubscriptionTable& table = shell_.link.table;
     auto* popup = new QMenu(SubscriptTable);
-    popup->addAction(tr("Edit..."));
-    popup->addAction(tr("Clear..."));
+    connect(popup->addAction(tr("Edit...")), &QAction::triggered, this,
+            Guarded([&table] { table.miEditSubscriptionClick(); }));
+    connect(popup->addAction(tr("Clear...")), &QAction::triggered, this,
+            Guarded([&table] { table.miClearSubscriptionClick(); }));
     popup->addAction(tr("Subscript-On-Air"));
     AttachPopup(SubscriptTable, popup);
+    new PressWatcher(SubscriptTable->viewport(), [this, &table](bool left) {
+        Guarded([&table, left] { table.SubscriptTableMouseDown(left); })();
+    });
     auto* layout = new QVBoxLayout(tabSubscript);
     layout->addWidget(SubscriptTable);
     return tabSubscript;

@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QStackedWidget>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTest>
 #include <QToolButton>
@@ -22,6 +23,7 @@
 #include "app/status_panels.h"
 #include "platform/virtual_loop.h"
 #include "support/temp_dir.h"
+#include "support/sim_link_fixture.h"
 #include "support/sim_port.h"
 
 namespace morvik::app {
@@ -145,6 +147,46 @@ TEST_F(MainWindowTest, DevicePanelAndProfilePageShowTheModels) {
     EXPECT_EQ(window->lbFirmware->text(), "V2.10");
     QTest::keyClicks(window->edSN, "SN-77");
     EXPECT_EQ(shell.link.model.devicePanel.edSN.Get(), "SN-77");
+}
+
+TEST_F(MainWindowTest, TheGridShowsTheReadTableAndItsCommandsReachTheModule) {
+    session::SimModuleEnd module(loop, port, sim::DefaultModuleConfig());
+    Start();
+    EXPECT_EQ(window->SubscriptTable->model()->rowCount(), 6) << "before the read";
+    ASSERT_TRUE(loop.RunUntil([&] { return shell.link.fields.connectTimeout.IsActive(); }, 30000));
+    window->show();
+    QTableView* grid = window->SubscriptTable;
+    const QAbstractItemModel* model = grid->model();
+    EXPECT_EQ(model->rowCount(), 16);
+    QStringList headers;
+    for (int column = 0; column < 4; ++column) headers << model->headerData(column, Qt::Horizontal).toString();
+    EXPECT_EQ(headers, (QStringList{"", "IPUI", "S/N", "Comment"}));
+    EXPECT_TRUE(grid->isColumnHidden(subscriptions::kHiddenColumn));
+    EXPECT_EQ(model->index(15, 0).data().toString(), "16");
+    EXPECT_EQ(model->index(1, 1).data().toString(), "2.61.17.200.9");
+    EXPECT_EQ(window->edIPUI->text(), "1.8.231.64.12");
+
+    // A right press makes its row current; "Clear..." from the popup clears that slot.
+    port.TakeWrites();
+    QTest::mousePress(grid->viewport(), Qt::RightButton, {}, grid->visualRect(model->index(1, 1)).center());
+    QAction* clear = nullptr;
+    for (QAction* item : grid->findChild<QMenu*>()->actions()) {
+        if (item->text() == "Clear...") clear = item;
+    }
+    ASSERT_NE(clear, nullptr);
+    clear->trigger();
+    EXPECT_EQ(port.TakeWrites(), (std::vector<std::string>{"ATS190=1\r", "ATS191=0\r", "ATS190=1\r", "ATS191?\r"}));
+    EXPECT_EQ(model->index(1, 1).data().toString(), "0.0.0.0.0");
+
+    // The right press was the first on that row: the next left press opens the editor.
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(model->index(1, 2)).center());
+    QCoreApplication::processEvents();
+    ASSERT_EQ(user.editCalls.size(), 1u);
+    EXPECT_EQ(user.editCalls[0].caption, "Subscript #1");
+
+    window->miClearAll->trigger();
+    EXPECT_EQ(port.TakeWrites().size(), 2u * 16 + 2u * 16) << "every slot cleared, then read anew";
+    EXPECT_EQ(model->index(0, 1).data().toString(), "0.0.0.0.0");
 }
 
 TEST_F(MainWindowTest, ViewItemsSwitchPagesAndTheCheckFollowsShowViewOnly) {

@@ -9,6 +9,7 @@
 
 #include "session/application_shell.h"
 #include "app/qt_event_loop.h"
+#include "support/reading_commands.h"
 #include "support/scripted_user.h"
 #include "channel/com_port_link.h"
 #include "support/sim_process.h"
@@ -45,9 +46,16 @@ protected:
         return std::find(lines.begin(), lines.end(), line) != lines.end();
     }
     void ExpectModuleRead() {
-        EXPECT_TRUE(MonitorHas("<+++"));
+        std::vector<std::string> sent;
+        for (const std::string& line : shell.link.model.monitor.Lines()) {
+            if (line.front() == '<') sent.push_back(line);
+        }
+        std::vector<std::string> reading = {"<+++"};
+        for (const std::string& command : test::DefaultServerFpReading()) reading.push_back("<" + command + "{0D}");
+        EXPECT_EQ(sent, reading);
         EXPECT_TRUE(MonitorHas(">OK"));
-        EXPECT_TRUE(MonitorHas("<ATS154?{0D}"));
+        EXPECT_EQ(shell.link.model.grid.RowCount(), 16);
+        EXPECT_EQ(shell.link.model.grid.Cell(0, subscriptions::kIdentityColumn), "2.61.17.200.5");
         EXPECT_FALSE(shell.link.model.identity.lbProduct.Get().empty());
         EXPECT_FALSE(shell.link.model.identity.lbFirmware.Get().empty());
         EXPECT_FALSE(shell.link.model.progress.state.Get().visible);

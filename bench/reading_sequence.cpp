@@ -2,7 +2,9 @@
 // the link's own reading sequence, from the module's "OK" to its end, per
 // command/answer exchange, printed beside a minimal client that makes the same
 // exchanges over a raw socket in the same run. The module answers without
-// latency, so the figures show what the link itself costs per exchange.
+// latency, so the figures show what the link itself costs per exchange. Each
+// side has a module of its own, and their reads alternate, so that both meet
+// the same load of the machine.
 //
 // The link runs on the program's own port component, line packet and poll
 // loop; the raw client is a blocking socket that reads lines itself.

@@ -276,7 +276,8 @@ QWidget* Tfm_Morvik2::BuildSubscriptionPage() {
     SubscriptTable = Grid(tabSubscript);
     SubscriptTable->setObjectName("SubscriptTable");
     SubscriptTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    SubscriptTable->setModel(new SubscriptionGridModel(shell_.link.model.grid, SubscriptTable));
+    auto* gridModel = new SubscriptionGridModel(shell_.link.model.grid, SubscriptTable);
+    SubscriptTable->setModel(gridModel);
     const int widths[] = {30, 106, 120, 288};
     for (int column = 0; column < 4; ++column) SubscriptTable->setColumnWidth(column, widths[column]);
     // The fifth column is never shown; it survives the model's resets.
@@ -284,6 +285,11 @@ QWidget* Tfm_Morvik2::BuildSubscriptionPage() {
     subscriptions::SubscriptionGrid& grid = shell_.link.model.grid;
     connect(SubscriptTable->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [&grid](const QModelIndex& current) { grid.SetCurrentRow(current.isValid() ? current.row() : -1); });
+    // A grid read anew keeps its current row: the view shows it again.
+    QTableView* view = SubscriptTable;
+    connect(gridModel, &QAbstractItemModel::modelReset, view, [view, &grid] {
+        if (grid.CurrentRow() >= 0) view->setCurrentIndex(view->model()->index(grid.CurrentRow(), 0));
+    });
     subscriptions::SubscriptionTable& table = shell_.link.table;
     auto* popup = new QMenu(SubscriptTable);
     connect(popup->addAction(tr("Edit...")), &QAction::triggered, this,

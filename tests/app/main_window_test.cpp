@@ -187,6 +187,7 @@ TEST_F(MainWindowTest, TheGridShowsTheReadTableAndItsCommandsReachTheModule) {
     window->miClearAll->trigger();
     EXPECT_EQ(port.TakeWrites().size(), 2u * 16 + 2u * 16) << "every slot cleared, then read anew";
     EXPECT_EQ(model->index(0, 1).data().toString(), "0.0.0.0.0");
+    EXPECT_EQ(grid->currentIndex().row(), 1) << "the table read anew keeps its current row";
 }
 
 TEST_F(MainWindowTest, ViewItemsSwitchPagesAndTheCheckFollowsShowViewOnly) {

@@ -8,7 +8,6 @@ namespace morvik::subscriptions {
 namespace {
 
 constexpr int kServerSlots = 16;
-constexpr const char* kEmptyIdentity = "0.0.0.0.0";
 
 const std::string kHashes(37, '#');
 

@@ -13,6 +13,9 @@
 
 namespace morvik::subscriptions {
 
+// The identity of an empty slot, wherever slots are shown, stored or exported.
+inline constexpr const char* kEmptyIdentity = "0.0.0.0.0";
+
 enum GridColumn : int { kNumberColumn = 0, kIdentityColumn = 1, kSerialColumn = 2, kCommentColumn = 3, kHiddenColumn = 4 };
 
 class SubscriptionGrid {

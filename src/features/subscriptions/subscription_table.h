@@ -16,9 +16,6 @@
 
 namespace morvik::subscriptions {
 
-// The identity of an empty slot, wherever slots are shown or stored.
-inline constexpr const char* kEmptyIdentity = "0.0.0.0.0";
-
 class SubscriptionTable {
 public:
     // The grid starts with the headers and rows of a module not read yet.

@@ -143,8 +143,11 @@ QAction* Tfm_Morvik2::AddItem(QMenu* menu, const QString& text, const QKeySequen
 void Tfm_Morvik2::BuildMenus() {
     session::LinkStateMachine& machine = shell_.link.machine;
     QMenu* file = menuBar()->addMenu(tr("&File"));
-    miLoadSubscript = AddItem(file, tr("Load Subscript"), QKeySequence(tr("Ctrl+L")));
-    miSaveSubscript = AddItem(file, tr("Save Subscript"), QKeySequence(tr("Ctrl+A")));
+    subscriptions::SubscriptionStore& store = shell_.link.store;
+    miLoadSubscript = AddItem(file, tr("Load Subscript"), QKeySequence(tr("Ctrl+L")),
+                              [&store] { store.LoadSubscriptionStore(); });
+    miSaveSubscript = AddItem(file, tr("Save Subscript"), QKeySequence(tr("Ctrl+A")),
+                              [&store] { store.miSaveSubscriptClick(); });
     profile::Profile& profile = shell_.link.profile;
     miLoadProfile = AddItem(file, tr("Load Profile ..."), QKeySequence(tr("Ctrl+D")),
                             [&profile] { profile.miProfileLoadClick(); });
@@ -371,10 +374,19 @@ void Tfm_Morvik2::BindModels() {
     ShowText(model.devicePanel.edComment, edComment);
     ShowText(model.devicePanel.lbConfigType, lbConfigType);
     ShowText(model.devicePanel.TestErgebnis, TestErgebnis);
-    connect(edSN, &QLineEdit::textEdited, this,
-            [&model](const QString& text) { model.devicePanel.edSN.Set(text.toStdString()); });
-    connect(edComment, &QLineEdit::textEdited, this,
-            [&model](const QString& text) { model.devicePanel.edComment.Set(text.toStdString()); });
+    // What the user types marks the store; leaving the field saves it.
+    subscriptions::SubscriptionStore& store = shell_.link.store;
+    connect(edSN, &QLineEdit::textEdited, this, [&model, &store](const QString& text) {
+        model.devicePanel.edSN.Set(text.toStdString());
+        store.edSNKeyPress();
+    });
+    connect(edComment, &QLineEdit::textEdited, this, [&model, &store](const QString& text) {
+        model.devicePanel.edComment.Set(text.toStdString());
+        store.edSNKeyPress();
+    });
+    for (QLineEdit* field : {edSN, edComment}) {
+        connect(field, &QLineEdit::editingFinished, this, Guarded([&store] { store.edSNExit(); }));
+    }
     ShowText(model.identity.lbHardware, lbHardware);
     ShowText(model.identity.lbFirmware, lbFirmware);
     ShowText(model.identity.lbProduct, lbProduct);

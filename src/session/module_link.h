@@ -28,6 +28,7 @@ struct ModuleLink {
           identification(channel, model.identity, model.devicePanel),
           profile(channel, model.profileList, model.identity, user, programFolder),
           serverExport(model.grid, identification, user, programFolder),
+          store(model.grid, table, model.devicePanel, identification, model.statusBar, user, programFolder),
           table(channel, model.grid, identification, store, user),
           onAir(channel, fields, identification, [this](channel::LinkState state) { machine.SetLinkState(state); }),
           machine(loop, port, fields, channel, model, user,

@@ -47,7 +47,6 @@ protected:
     }
 
     ProfileList& list = link.model.profileList;
-    test::TempDir folder;
 };
 
 TEST_F(ProfileTest, ListingLinesFillTheirRowsAsWritten) {
@@ -149,7 +148,7 @@ TEST_F(ProfileTest, ASavedFileHasTheThirtyOneRowsAndLoadingItWritesItBack) {
     link.profile.miProfileSaveClick();
     EXPECT_TRUE(Commands().empty());
     ASSERT_EQ(user.fileRequests.size(), 1u);
-    EXPECT_EQ(user.fileRequests[0].folder, "/nowhere/");  // the program folder
+    EXPECT_EQ(user.fileRequests[0].folder, folder.Path() + "/");  // the program folder
     const std::string saved = folder.Read("saved.txt");
     EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), kProfileRows);
     EXPECT_EQ(std::count(saved.begin(), saved.end(), '\r'), kProfileRows);

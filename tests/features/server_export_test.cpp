@@ -94,8 +94,7 @@ protected:
         ASSERT_TRUE(SearchAndRead());
         Sent();
     }
-    test::TempDir folder;
-    ServerExport exporter{link.model.grid, link.identification, user, folder.Path() + "/"};
+    ServerExport& exporter = link.serverExport;
 };
 
 TEST_F(ServerExportTest, AnyOtherTypeThanServerFpShowsNoDialog) {

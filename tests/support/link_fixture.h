@@ -11,6 +11,7 @@
 #include "platform/virtual_loop.h"
 #include "support/scripted_user.h"
 #include "support/sim_port.h"
+#include "support/temp_dir.h"
 
 namespace morvik::session {
 
@@ -53,7 +54,9 @@ protected:
     platform::VirtualLoop loop;
     test::SimPort port{loop};
     test::ScriptedUser user;
-    ModuleLink link{loop, port, user, "/nowhere/"};
+    // The program folder, where the store files land.
+    test::TempDir folder;
+    ModuleLink link{loop, port, user, folder.Path() + "/"};
 };
 
 }  // namespace morvik::session

@@ -1,21 +1,68 @@
 #pragma once
-// The serial numbers and comments kept per device in the store files.
-//
-// NOT YET BUILT: the store files come with their own change. Until then the
-// store-changed mark is not kept, so there is nothing to save or restore.
+// The serial numbers and comments of a module and its partners, which the
+// module itself does not hold, kept per device in the store files
+// "FPSubscript.ini" (Server FP) and "PPSubscript.ini" (every other type): one
+// section per device, saved when they change, restored after every read, and
+// loadable into a module with its identities.
 
 #include <string>
 
+#include "channel/status_bar.h"
+#include "features/device_panel.h"
+#include "features/profile/identification.h"
+#include "features/subscriptions/subscription_grid.h"
+#include "features/user_interaction.h"
+
 namespace morvik::subscriptions {
+
+class SubscriptionTable;
+
+// The default store file of a configuration type.
+std::string StoreFileName(int configType);
+// The section a store file keeps the device under: the module's dotted
+// identity in the two default files (their exact names), else "0.0.0.0.0".
+std::string StoreSection(const std::string& path, const std::string& deviceIdentity);
 
 class SubscriptionStore {
 public:
-    // Not yet built: will set the store-changed mark, so that the next save writes the grid.
-    void MarkChanged() {}
-    // Not yet built: will save pending store changes (there are none yet).
-    void SaveSubscriptionStore(bool /*silent*/) {}
-    // Not yet built: will fill serial numbers and comments from the store file.
-    void RestoreSubscriptionDetails(const std::string& /*filePath*/, const std::string& /*deviceIdentity*/) {}
+    SubscriptionStore(SubscriptionGrid& grid, SubscriptionTable& table, features::DevicePanel& panel,
+                      const profile::Identification& identification, channel::StatusBar& statusBar,
+                      features::UserInteraction& user, std::string programFolder);
+
+    // Something the store keeps was changed and is not saved yet.
+    bool Changed() const { return changed_; }
+    void MarkChanged() { changed_ = true; }
+
+    // Saves the device fields and the rows when they changed: silently to
+    // the default file, otherwise to the file the user picks. A failed save
+    // keeps the change pending and says what failed.
+    void SaveSubscriptionStore(bool silent);
+    // Fills the device fields and, for rows whose stored identity is the one
+    // shown, the serial numbers and comments.
+    void RestoreSubscriptionDetails(const std::string& filePath, const std::string& section);
+    // "Load Subscript": writes the chosen file's identities into every slot
+    // of the module and shows its details.
+    void LoadSubscriptionStore();
+
+    // "Save Subscript".
+    void miSaveSubscriptClick();
+    // A character typed into "Device S/N" or "Comment".
+    void edSNKeyPress() { MarkChanged(); }
+    // The focus left one of them.
+    void edSNExit() { SaveSubscriptionStore(true); }
+
+private:
+    std::string IdentityKey(int row) const;
+    std::string DefaultPath() const;
+
+    SubscriptionGrid& grid_;
+    SubscriptionTable& table_;
+    features::DevicePanel& panel_;
+    const profile::Identification& identification_;
+    channel::StatusBar& statusBar_;
+    features::UserInteraction& user_;
+    std::string programFolder_;
+    bool changed_ = false;
 };
 
 }  // namespace morvik::subscriptions

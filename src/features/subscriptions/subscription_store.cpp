@@ -1,0 +1,144 @@
+#include "features/subscriptions/subscription_store.h"
+
+#include "features/subscriptions/subscription_table.h"
+#include "platform/ini_file.h"
+
+namespace morvik::subscriptions {
+
+namespace {
+
+constexpr const char* kFpStore = "FPSubscript.ini";
+constexpr const char* kPpStore = "PPSubscript.ini";
+constexpr const char* kDeviceSerialKey = "DEVICE S/N";
+constexpr const char* kDeviceCommentKey = "DEVICE COMMENT";
+
+std::string BareName(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string SerialKey(int row) { return "S/N" + std::to_string(row); }
+std::string CommentKey(int row) { return "COMMENT" + std::to_string(row); }
+
+}  // namespace
+
+std::string StoreFileName(int configType) { return configType == profile::kServerFp ? kFpStore : kPpStore; }
+
+std::string StoreSection(const std::string& path, const std::string& deviceIdentity) {
+    const std::string name = BareName(path);
+    return name == kFpStore || name == kPpStore ? deviceIdentity : kEmptyIdentity;
+}
+
+SubscriptionStore::SubscriptionStore(SubscriptionGrid& grid, SubscriptionTable& table, features::DevicePanel& panel,
+                                     const profile::Identification& identification, channel::StatusBar& statusBar,
+                                     features::UserInteraction& user, std::string programFolder)
+    : grid_(grid),
+      table_(table),
+      panel_(panel),
+      identification_(identification),
+      statusBar_(statusBar),
+      user_(user),
+      programFolder_(std::move(programFolder)) {}
+
+// Rows are numbered from 1 in the keys: row n holds slot n - 1.
+std::string SubscriptionStore::IdentityKey(int row) const {
+    return (identification_.ConfigType() == profile::kServerFp ? "IPUI" : "PACK") + std::to_string(row);
+}
+
+std::string SubscriptionStore::DefaultPath() const {
+    return programFolder_ + StoreFileName(identification_.ConfigType());
+}
+
+void SubscriptionStore::SaveSubscriptionStore(bool silent) {
+    if (!changed_) return;
+    changed_ = false;
+    std::string path = DefaultPath();
+    if (!silent) {
+        const std::optional<std::string> chosen =
+            user_.SaveFileName({programFolder_, StoreFileName(identification_.ConfigType())});
+        if (!chosen) return;
+        path = *chosen;
+    }
+    const std::string section = StoreSection(path, panel_.edIPUI.Get());
+    // Before any module was read there is no device to keep the record under.
+    if (section.empty()) return;
+
+    platform::IniFile file;
+    bool saved = file.Load(path);
+    if (saved) {
+        file.WriteString(section, kDeviceSerialKey, panel_.edSN.Get());
+        file.WriteString(section, kDeviceCommentKey, panel_.edComment.Get());
+        for (int slot = 0; slot < grid_.RowCount(); ++slot) {
+            const int row = slot + 1;
+            const std::string& identity = grid_.Cell(slot, kIdentityColumn);
+            if (identity != kEmptyIdentity) {
+                file.WriteString(section, IdentityKey(row), identity);
+                file.WriteString(section, SerialKey(row), grid_.Cell(slot, kSerialColumn));
+                file.WriteString(section, CommentKey(row), grid_.Cell(slot, kCommentColumn));
+            } else {
+                file.DeleteKey(section, IdentityKey(row));
+                file.DeleteKey(section, SerialKey(row));
+                file.DeleteKey(section, CommentKey(row));
+            }
+        }
+        saved = file.Save();
+    }
+    if (saved) return;
+    // Kept pending, so the next save tries again.
+    changed_ = true;
+    const std::string message = "The subscription store " + path + " was not saved: " + file.Error();
+    statusBar_.SetText(channel::kErrorPanel, "ERROR: store not saved");
+    user_.ShowError(message);
+}
+
+void SubscriptionStore::RestoreSubscriptionDetails(const std::string& filePath, const std::string& section) {
+    platform::IniFile file;
+    if (!file.Load(filePath) || !file.SectionExists(section)) {
+        statusBar_.SetText(channel::kErrorPanel, "No Information found!");
+        return;
+    }
+    panel_.edSN.Set(file.ReadString(section, kDeviceSerialKey));
+    panel_.edComment.Set(file.ReadString(section, kDeviceCommentKey));
+    for (int slot = 0; slot < grid_.RowCount(); ++slot) {
+        const int row = slot + 1;
+        const std::string stored = file.ReadString(section, IdentityKey(row));
+        if (stored.empty() || stored != grid_.Cell(slot, kIdentityColumn)) continue;
+        grid_.SetCell(slot, kSerialColumn, file.ReadString(section, SerialKey(row)));
+        grid_.SetCell(slot, kCommentColumn, file.ReadString(section, CommentKey(row)));
+    }
+}
+
+void SubscriptionStore::LoadSubscriptionStore() {
+    const std::optional<std::string> path =
+        user_.OpenFileName({programFolder_, StoreFileName(identification_.ConfigType())});
+    if (!path) return;
+    platform::IniFile file;
+    if (!file.Load(*path)) {
+        user_.ShowError("The subscription store " + *path + " could not be read: " + file.Error());
+        return;
+    }
+    const std::string section = StoreSection(*path, panel_.edIPUI.Get());
+    panel_.edSN.Set(file.ReadString(section, kDeviceSerialKey));
+    panel_.edComment.Set(file.ReadString(section, kDeviceCommentKey));
+    for (int slot = 0; slot < grid_.RowCount(); ++slot) {
+        const int row = slot + 1;
+        table_.ClearSubscriptionSlot(slot);
+        const std::optional<bool> written =
+            table_.WriteSubscriptionIdentity(file.ReadString(section, IdentityKey(row), kEmptyIdentity));
+        // An identity the module cannot take stops the load at its row (the
+        // user has been told); the grid still shows what the module holds.
+        if (!written) break;
+        if (*written) {
+            grid_.SetCell(slot, kSerialColumn, file.ReadString(section, SerialKey(row)));
+            grid_.SetCell(slot, kCommentColumn, file.ReadString(section, CommentKey(row)));
+        }
+    }
+    table_.ReadAllSubscriptions(false);
+}
+
+void SubscriptionStore::miSaveSubscriptClick() {
+    MarkChanged();
+    SaveSubscriptionStore(false);
+}
+
+}  // namespace morvik::subscriptions

@@ -1,0 +1,155 @@
+// The store files: what a save writes where, what a read brings back, and a
+// stored table loaded into a module.
+
+#include "features/subscriptions/subscription_store.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "support/sim_link_fixture.h"
+
+namespace morvik::subscriptions {
+namespace {
+
+class SubscriptionStoreTest : public session::SimLinkFixture {
+protected:
+    void ReadModule(unsigned configType = sim::kServerFp) {
+        sim::ModuleConfig config = sim::DefaultModuleConfig();
+        config.state.configType = configType;
+        StartModule(config);
+        ASSERT_TRUE(SearchAndRead());
+        Sent();
+    }
+    // The user gives slot 0 a serial number and a comment in the edit dialog.
+    void DescribeSlot0() {
+        grid.SetCurrentRow(0);
+        user.editAnswers.push_back(features::SubscriptionEdit{"", "2.61.17.200.5", "SN-9", "north mast"});
+        link.table.miEditSubscriptionClick();
+    }
+    std::vector<std::string> Identities() const {
+        std::vector<std::string> identities;
+        for (int slot = 0; slot < grid.RowCount(); ++slot) identities.push_back(grid.Cell(slot, kIdentityColumn));
+        return identities;
+    }
+
+    SubscriptionGrid& grid = link.model.grid;
+    features::DevicePanel& panel = link.model.devicePanel;
+};
+
+TEST_F(SubscriptionStoreTest, AnEditIsSavedUnderTheDeviceAndComesBackAtTheNextRead) {
+    ReadModule();
+    EXPECT_EQ(Panel(channel::kErrorPanel), "No Information found!");
+    DescribeSlot0();
+    EXPECT_EQ(folder.Read("FPSubscript.ini"),
+              "[1.8.231.64.12]\r\nDEVICE S/N=\r\nDEVICE COMMENT=\r\n"
+              "IPUI1=2.61.17.200.5\r\nS/N1=SN-9\r\nCOMMENT1=north mast\r\n"
+              "IPUI2=2.61.17.200.9\r\nS/N2=\r\nCOMMENT2=\r\n\r\n");
+    EXPECT_FALSE(link.store.Changed());
+
+    // Typing into a device field marks the store; leaving it saves.
+    panel.edSN.Set("BS-1");
+    link.store.edSNKeyPress();
+    link.store.edSNExit();
+    EXPECT_NE(folder.Read("FPSubscript.ini").find("DEVICE S/N=BS-1\r\n"), std::string::npos);
+
+    link.machine.miResetClick();
+    ASSERT_TRUE(loop.RunUntil([&] { return !link.model.menu.commandsEnabled.Get(); }, 1000));
+    ASSERT_TRUE(loop.RunUntil([&] { return link.fields.connectTimeout.IsActive(); }, 30000));
+    EXPECT_EQ(Panel(channel::kErrorPanel), "");
+    EXPECT_EQ(panel.edSN.Get(), "BS-1");
+    EXPECT_EQ(grid.Cell(0, kSerialColumn), "SN-9");
+    EXPECT_EQ(grid.Cell(0, kCommentColumn), "north mast");
+    EXPECT_EQ(grid.Cell(1, kSerialColumn), "");
+    EXPECT_TRUE(user.errors.empty());
+}
+
+TEST_F(SubscriptionStoreTest, AnyOtherTypeKeepsItsRowsUnderPackInThePpStore) {
+    ReadModule(sim::kReplacementPp);
+    DescribeSlot0();
+    const std::string pp = folder.Read("PPSubscript.ini");
+    EXPECT_NE(pp.find("PACK1=2.61.17.200.5\r\nS/N1=SN-9\r\n"), std::string::npos);
+    EXPECT_EQ(pp.find("IPUI"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(folder.File("FPSubscript.ini")));
+}
+
+TEST_F(SubscriptionStoreTest, AClearedRowLeavesTheStoreAndTheOtherRowsStay) {
+    ReadModule();
+    DescribeSlot0();
+    grid.SetCurrentRow(0);
+    link.table.miClearSubscriptionClick();
+    const std::string store = folder.Read("FPSubscript.ini");
+    EXPECT_EQ(store.find("IPUI1="), std::string::npos);
+    EXPECT_EQ(store.find("S/N1="), std::string::npos);
+    EXPECT_EQ(store.find("COMMENT1="), std::string::npos);
+    EXPECT_NE(store.find("[1.8.231.64.12]\r\nDEVICE S/N=\r\nDEVICE COMMENT=\r\nIPUI2=2.61.17.200.9"),
+              std::string::npos);
+}
+
+TEST_F(SubscriptionStoreTest, AnotherFileNameKeepsOneRecordThatLoadsIntoTheModule) {
+    ReadModule();
+    DescribeSlot0();
+    // The user's own name, and the default name in other letters, both keep the one record.
+    for (const char* name : {"site.ini", "fpsubscript.ini"}) {
+        user.fileAnswers.push_back(folder.File(name));
+        link.store.miSaveSubscriptClick();
+        EXPECT_EQ(folder.Read(name).substr(0, 13), "[0.0.0.0.0]\r\n") << name;
+    }
+    EXPECT_EQ(user.fileRequests.back().defaultName, "FPSubscript.ini");
+    link.store.miSaveSubscriptClick();  // cancelled: the mark goes all the same
+    EXPECT_FALSE(link.store.Changed());
+
+    link.table.miClearAllSubscriptionClick();
+    EXPECT_EQ(Identities(), std::vector<std::string>(16, "0.0.0.0.0"));
+    Sent();
+    user.fileAnswers.push_back(folder.File("site.ini"));
+    link.store.LoadSubscriptionStore();
+    // Every slot is cleared and written from the file, then the table is read.
+    const std::vector<std::string> sent = Sent();
+    EXPECT_EQ(std::vector<std::string>(sent.begin(), sent.begin() + 10),
+              (std::vector<std::string>{"ATS190=0\r", "ATS191=0\r", "ATS193=2\r", "ATS194=61\r", "ATS195=17\r",
+                                        "ATS196=200\r", "ATS197=5\r", "ATS191=1\r", "ATS190=1\r", "ATS191=0\r"}));
+    EXPECT_EQ(Identities()[0], "2.61.17.200.5");
+    EXPECT_EQ(Identities()[1], "2.61.17.200.9");
+    EXPECT_EQ(grid.Cell(0, kSerialColumn), "SN-9");
+    EXPECT_FALSE(link.store.Changed());
+
+    // A file without a record for the module empties the module and the device fields.
+    panel.edSN.Set("BS-1");
+    folder.Write("empty.ini", "");
+    user.fileAnswers.push_back(folder.File("empty.ini"));
+    link.store.LoadSubscriptionStore();
+    EXPECT_EQ(Identities(), std::vector<std::string>(16, "0.0.0.0.0"));
+    EXPECT_EQ(panel.edSN.Get(), "");
+    EXPECT_EQ(module_->module.State().slots[0].state, 0);
+}
+
+TEST_F(SubscriptionStoreTest, AnIdentityTheModuleCannotTakeStopsTheLoadAtItsRow) {
+    ReadModule();
+    folder.Write("bad.ini", "[0.0.0.0.0]\r\nIPUI1=9.8.7.6.5\r\nIPUI2=9.x.7\r\nIPUI3=1.2.3.4.5\r\n");
+    user.fileAnswers.push_back(folder.File("bad.ini"));
+    link.store.LoadSubscriptionStore();
+    ASSERT_EQ(user.errors.size(), 1u);
+    EXPECT_EQ(Identities()[0], "9.8.7.6.5");
+    EXPECT_EQ(Identities()[2], "0.0.0.0.0");  // never reached, and the grid shows the module
+}
+
+TEST_F(SubscriptionStoreTest, AStoreThatCannotBeWrittenKeepsTheChangeAndSaysSo) {
+    ReadModule();
+    std::filesystem::create_directory(folder.File("FPSubscript.ini"));
+    DescribeSlot0();
+    ASSERT_EQ(user.errors.size(), 1u);
+    EXPECT_NE(user.errors[0].find("FPSubscript.ini"), std::string::npos);
+    EXPECT_EQ(Panel(channel::kErrorPanel).rfind("ERROR: ", 0), 0u);
+    EXPECT_TRUE(link.store.Changed());
+
+    std::filesystem::remove(folder.File("FPSubscript.ini"));
+    link.store.edSNExit();
+    EXPECT_FALSE(link.store.Changed());
+    EXPECT_NE(folder.Read("FPSubscript.ini").find("S/N1=SN-9"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace morvik::subscriptions

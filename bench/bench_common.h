@@ -1,25 +1,37 @@
 #pragma once
 // What the benchmark programs share: stopping on a failed set-up, time and
-// CPU figures, a loopback listener for the far end and writing a stream to it.
+// CPU figures, a loopback listener for the far end and writing a stream to it,
+// and the programs they start (rx57-sim and others).
 // A benchmark measures; it asserts nothing and stops with a message when it
 // cannot run.
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <limits>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
+#include "platform/eintr.h"
 #include "platform/poll_loop.h"
+#include "platform/unique_fd.h"
+
+extern char** environ;
 
 namespace morvik::bench {
 
@@ -59,14 +71,15 @@ inline void PrintIdleCpu(const char* what, platform::PollLoop& loop, std::int64_
 }
 
 // A socket listening on 127.0.0.1 at a free port, which is returned through port.
-inline int ListenOnLoopback(std::uint16_t& port) {
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+inline platform::UniqueFd ListenOnLoopback(std::uint16_t& port) {
+    platform::UniqueFd listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0 || ::listen(listener, 1) != 0) {
+    if (!listener.Valid() || ::bind(listener.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::getsockname(listener.Get(), reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+        ::listen(listener.Get(), 1) != 0) {
         Die("listen on loopback");
     }
     port = ntohs(address.sin_port);
@@ -77,14 +90,117 @@ inline int ListenOnLoopback(std::uint16_t& port) {
 inline void WriteAll(int fd, const char* data, std::size_t size,
                      std::size_t chunk = std::numeric_limits<std::size_t>::max()) {
     while (size > 0) {
-        const ssize_t written = ::write(fd, data, std::min(chunk, size));
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            Die("write");
-        }
+        const ssize_t written = platform::RetryOnEintr([&] { return ::write(fd, data, std::min(chunk, size)); });
+        if (written < 0) Die("write");
         data += written;
         size -= static_cast<std::size_t>(written);
     }
 }
+
+// A program beside this one in the build's bin folder.
+inline std::string SiblingProgram(const std::string& name) {
+    return std::filesystem::read_symlink("/proc/self/exe").parent_path() / name;
+}
+
+// A program (found on PATH unless the name has a slash) started with arguments
+// and extra environment entries, which win over this process's own; its
+// standard output can be read line by line. It gets SIGTERM and is waited for
+// when this goes away.
+class ChildProcess {
+public:
+    explicit ChildProcess(std::vector<std::string> args, std::vector<std::string> environment = {}) {
+        std::vector<char*> argv;
+        for (std::string& arg : args) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        for (char** entry = environ; *entry != nullptr; ++entry) environment.emplace_back(*entry);
+        std::vector<char*> envp;
+        for (std::string& entry : environment) envp.push_back(entry.data());
+        envp.push_back(nullptr);
+
+        int out[2];
+        if (::pipe2(out, O_CLOEXEC) != 0) Die("pipe");
+        output_.Reset(out[0]);
+        const platform::UniqueFd writeEnd(out[1]);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, writeEnd.Get(), STDOUT_FILENO);
+        const int spawned = posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+        if (spawned != 0) throw std::runtime_error("cannot start " + args.front());
+    }
+    ~ChildProcess() { Stop(); }
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    pid_t Pid() const { return pid_; }
+
+    // The next line of its standard output; empty when none came within the bound.
+    std::string ReadLine(int timeoutMs = 5000) {
+        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (;;) {
+            if (const auto end = buffered_.find('\n'); end != std::string::npos) {
+                std::string line = buffered_.substr(0, end);
+                buffered_.erase(0, end + 1);
+                return line;
+            }
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            pollfd readable{output_.Get(), POLLIN, 0};
+            if (left.count() <= 0 || ::poll(&readable, 1, static_cast<int>(left.count())) <= 0) return {};
+            char chunk[256];
+            const ssize_t got = platform::RetryOnEintr([&] { return ::read(output_.Get(), chunk, sizeof chunk); });
+            if (got <= 0) return {};
+            buffered_.append(chunk, static_cast<std::size_t>(got));
+        }
+    }
+
+    // Waits for its end; false when it still runs after the bound.
+    bool WaitForEnd(int timeoutMs) {
+        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (pid_ > 0) {
+            if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
+                pid_ = -1;
+                break;
+            }
+            if (Clock::now() > deadline) return false;
+            ::usleep(10000);
+        }
+        return true;
+    }
+
+    void Stop() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGTERM);
+        ::waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+    platform::UniqueFd output_;
+    std::string buffered_;
+};
+
+// rx57-sim on a free loopback port, with more arguments; the port comes from
+// its "listening on HOST:PORT" line.
+class SimServer {
+public:
+    explicit SimServer(std::vector<std::string> args = {}) : process_([&] {
+        args.insert(args.begin(), {SiblingProgram("rx57-sim"), "--tcp", "127.0.0.1:0"});
+        return args;
+    }()) {
+        const std::string line = process_.ReadLine();
+        const std::size_t colon = line.rfind(':');
+        if (line.rfind("listening on", 0) != 0 || colon == std::string::npos) {
+            throw std::runtime_error("rx57-sim did not start: " + line);
+        }
+        port_ = std::stoi(line.substr(colon + 1));
+    }
+    int Port() const { return port_; }
+    ChildProcess& Process() { return process_; }
+
+private:
+    ChildProcess process_;
+    int port_ = 0;
+};
 
 }  // namespace morvik::bench

@@ -58,7 +58,7 @@ Result Measure(platform::PollLoop& loop, comm::TCmWinsockPort& port, std::size_t
 
 Result OverTcp(const std::string& stream) {
     std::uint16_t listeningPort = 0;
-    const int listener = bench::ListenOnLoopback(listeningPort);
+    const platform::UniqueFd listener = bench::ListenOnLoopback(listeningPort);
 
     platform::PollLoop loop;
     comm::TCmWinsockPort port(loop);
@@ -68,31 +68,28 @@ Result OverTcp(const std::string& stream) {
     port.SetWsAddress("127.0.0.1");
     port.SetWsPort(std::to_string(listeningPort));
     const Result result = Measure(loop, port, CountLines(stream), [&] {
-        const int connection = ::accept(listener, nullptr, nullptr);
-        bench::WriteAll(connection, stream.data(), stream.size(), 64 * 1024);
-        ::shutdown(connection, SHUT_WR);
+        const platform::UniqueFd connection(::accept(listener.Get(), nullptr, nullptr));
+        bench::WriteAll(connection.Get(), stream.data(), stream.size(), 64 * 1024);
+        ::shutdown(connection.Get(), SHUT_WR);
         char drain[256];
-        while (::read(connection, drain, sizeof drain) > 0) {
+        while (::read(connection.Get(), drain, sizeof drain) > 0) {
         }
-        ::close(connection);
     });
-    ::close(listener);
     return result;
 }
 
 Result OverPseudoTerminal(const std::string& stream) {
-    int master = -1, slave = -1;
+    int masterFd = -1, slaveFd = -1;
     char name[256] = {};
-    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) throw std::runtime_error("no pseudo-terminal");
+    if (::openpty(&masterFd, &slaveFd, name, nullptr, nullptr) != 0) throw std::runtime_error("no pseudo-terminal");
+    const platform::UniqueFd master(masterFd), slave(slaveFd);
     platform::PollLoop loop;
     comm::TCmWinsockPort port(loop);
     port.SetAutoOpen(false);
     port.SerialDevices().Bind(1, name);
     port.SetComNumber(1);
     port.SetBaud(115200);
-    const Result result = Measure(loop, port, CountLines(stream), [&] { bench::WriteAll(master, stream.data(), stream.size(), 4096); });
-    ::close(slave);
-    ::close(master);
+    const Result result = Measure(loop, port, CountLines(stream), [&] { bench::WriteAll(master.Get(), stream.data(), stream.size(), 4096); });
     return result;
 }
 

@@ -13,26 +13,21 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "bench_common.h"
 #include "channel/com_port_link.h"
 #include "session/module_link.h"
 #include "platform/poll_loop.h"
-
-extern char** environ;
 
 namespace {
 
@@ -42,69 +37,27 @@ using Clock = std::chrono::steady_clock;
 constexpr int kReads = 41;
 constexpr int kSlots = 16;
 
-// rx57-sim on a free loopback port, stopped when this goes away.
-class SimServer {
-public:
-    SimServer() {
-        const std::string program = (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "rx57-sim");
-        std::vector<std::string> args = {program, "--tcp", "127.0.0.1:0", "--latency", "0", "--restart-delay", "50",
-                                         "--config-type", "3"};
-        for (int slot = 0; slot < kSlots; ++slot) {
-            args.push_back("--set");
-            args.push_back("slots.slot" + std::to_string(slot) + "=2.61.17.200." + std::to_string(slot + 1));
-        }
-        std::vector<char*> argv;
-        for (std::string& arg : args) argv.push_back(arg.data());
-        argv.push_back(nullptr);
-
-        int out[2];
-        if (pipe(out) != 0) throw std::runtime_error("pipe failed");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        const int spawned = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
-        if (spawned != 0) throw std::runtime_error("cannot start " + program);
-
-        std::string text;
-        pollfd waitFor{out[0], POLLIN, 0};
-        while (text.find('\n') == std::string::npos && poll(&waitFor, 1, 5000) > 0) {
-            char buffer[256];
-            const ssize_t got = read(out[0], buffer, sizeof buffer);
-            if (got <= 0) break;
-            text.append(buffer, static_cast<std::size_t>(got));
-        }
-        close(out[0]);
-        const std::size_t colon = text.rfind(':', text.find('\n'));
-        if (text.rfind("listening on", 0) != 0 || colon == std::string::npos) {
-            throw std::runtime_error("rx57-sim did not start: " + text);
-        }
-        port_ = std::stoi(text.substr(colon + 1));
+// The Server FP to read: every slot occupied, answers without latency.
+std::vector<std::string> ServerFpArgs() {
+    std::vector<std::string> args = {"--latency", "0", "--restart-delay", "50", "--config-type", "3"};
+    for (int slot = 0; slot < kSlots; ++slot) {
+        args.push_back("--set");
+        args.push_back("slots.slot" + std::to_string(slot) + "=2.61.17.200." + std::to_string(slot + 1));
     }
-    ~SimServer() {
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-    }
-    int Port() const { return port_; }
+    return args;
+}
 
-private:
-    pid_t pid_ = -1;
-    int port_ = 0;
-};
-
-int ConnectLoopback(int port) {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+platform::UniqueFd ConnectLoopback(int port) {
+    platform::UniqueFd fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (fd < 0 || connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    if (!fd.Valid() || connect(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         throw std::runtime_error("cannot connect to rx57-sim");
     }
     const int on = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    setsockopt(fd.Get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     return fd;
 }
 
@@ -206,7 +159,6 @@ private:
 class RawClient {
 public:
     explicit RawClient(int port) : fd_(ConnectLoopback(port)) {}
-    ~RawClient() { close(fd_); }
 
     std::string ReadLine() {
         for (;;) {
@@ -217,9 +169,9 @@ public:
                 return line;
             }
             char buffer[4096];
-            pollfd waitFor{fd_, POLLIN, 0};
+            pollfd waitFor{fd_.Get(), POLLIN, 0};
             if (poll(&waitFor, 1, 5000) <= 0) throw std::runtime_error("raw client: no answer");
-            const ssize_t got = recv(fd_, buffer, sizeof buffer, 0);
+            const ssize_t got = recv(fd_.Get(), buffer, sizeof buffer, 0);
             if (got <= 0) throw std::runtime_error("raw client: connection closed");
             pending_.append(buffer, static_cast<std::size_t>(got));
         }
@@ -235,14 +187,14 @@ public:
         while (ReadLine().find("RX") == std::string::npos) {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1100));  // guard time before the escape
-        WriteAll(fd_, "+++");
+        WriteAll(fd_.Get(), "+++");
         while (ReadLine() != "OK") {
         }
     }
     double Exchange(const std::vector<std::string>& commands) {
         const Clock::time_point start = Clock::now();
         for (const std::string& command : commands) {
-            WriteAll(fd_, command + "\r");
+            WriteAll(fd_.Get(), command + "\r");
             const int lines = command == "AT&V0" ? 7 : 1;
             for (int i = 0; i < lines; ++i) ReadAnswer(command);
         }
@@ -250,7 +202,7 @@ public:
     }
 
 private:
-    int fd_;
+    platform::UniqueFd fd_;
     std::string pending_;
 };
 
@@ -265,8 +217,8 @@ int main() {
     try {
         // One module for the link and one for the raw client, so that their
         // reads can alternate and share whatever else the machine is doing.
-        const SimServer linkModule;
-        const SimServer rawModule;
+        const bench::SimServer linkModule(ServerFpArgs());
+        const bench::SimServer rawModule(ServerFpArgs());
         LinkReader link(linkModule.Port());
         const std::vector<std::string>& commands = link.Commands();
         const double exchanges = static_cast<double>(commands.size());

@@ -39,22 +39,20 @@ using namespace morvik::bench;
 class Pty {
 public:
     Pty() {
+        int master = -1;
         int slave = -1;
         char name[256] = {};
-        if (::openpty(&master_, &slave, name, nullptr, nullptr) != 0) Die("openpty");
+        if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) Die("openpty");
         slavePath_ = name;
-        slave_ = slave;  // kept open so the tty survives the port's close
-    }
-    ~Pty() {
-        ::close(master_);
-        ::close(slave_);
+        master_.Reset(master);
+        slave_.Reset(slave);  // kept open so the tty survives the port's close
     }
     const std::string& SlavePath() const { return slavePath_; }
-    void Send(const char* bytes, std::size_t size) { WriteAll(master_, bytes, size); }
+    void Send(const char* bytes, std::size_t size) { WriteAll(master_.Get(), bytes, size); }
 
 private:
-    int master_ = -1;
-    int slave_ = -1;
+    morvik::platform::UniqueFd master_;
+    morvik::platform::UniqueFd slave_;
     std::string slavePath_;
 };
 

@@ -40,22 +40,18 @@ constexpr std::uint32_t kLoopback = 0x7F000001;
 // The far end: a listening loopback socket and the one connection it accepts.
 class Peer {
 public:
-    Peer() { listener_ = ListenOnLoopback(port_); }
-    ~Peer() {
-        if (connection_ >= 0) ::close(connection_);
-        ::close(listener_);
-    }
+    Peer() : listener_(ListenOnLoopback(port_)) {}
     std::uint16_t Port() const { return port_; }
     void Accept() {
-        connection_ = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (connection_ < 0) Die("peer accept");
+        connection_.Reset(::accept4(listener_.Get(), nullptr, nullptr, SOCK_CLOEXEC));
+        if (!connection_.Valid()) Die("peer accept");
         const int on = 1;
-        ::setsockopt(connection_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        ::setsockopt(connection_.Get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     }
     void Send(const void* data, std::size_t size) {
         const auto* bytes = static_cast<const char*>(data);
         while (size > 0) {
-            const ssize_t sent = ::send(connection_, bytes, size, MSG_NOSIGNAL);
+            const ssize_t sent = ::send(connection_.Get(), bytes, size, MSG_NOSIGNAL);
             if (sent <= 0) Die("peer send");
             bytes += sent;
             size -= static_cast<std::size_t>(sent);
@@ -63,9 +59,9 @@ public:
     }
 
 private:
-    int listener_ = -1;
-    int connection_ = -1;
-    std::uint16_t port_ = 0;
+    std::uint16_t port_ = 0;  // set while the listener is made: declared first
+    morvik::platform::UniqueFd listener_;
+    morvik::platform::UniqueFd connection_;
 };
 
 struct ConnectedFlag : WsEventSink {

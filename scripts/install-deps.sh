@@ -8,7 +8,7 @@ packages=(
   netbase
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev
-  xvfb xauth
+  xvfb xauth xdotool
 )
 
 missing=()

@@ -22,6 +22,7 @@
 #include <QVBoxLayout>
 
 #include "app/grid_models.h"
+#include "app/menu_shortcut_priority.h"
 #include "app/monitor_pane.h"
 #include "app/status_panels.h"
 #include "app/toolbar_icons.h"
@@ -41,7 +42,8 @@ void ShowText(channel::Observable<std::string>& text, Widget* widget) {
     widget->setText(ToQt(text.Get()));
     QPointer<Widget> guard(widget);
     text.Subscribe([guard](const std::string& value) {
-        if (guard) guard->setText(ToQt(value));
+        // A field's own edit comes back here; setting it again would wipe its undo history.
+        if (guard && guard->text() != ToQt(value)) guard->setText(ToQt(value));
     });
 }
 
@@ -90,6 +92,7 @@ Tfm_Morvik2::Tfm_Morvik2(session::ApplicationShell& shell, features::UserInterac
     setObjectName("fmMorvik2");
     setWindowTitle(tr("Morvik II"));
     BuildMenus();
+    new MenuShortcutPriority(this);
     BuildToolBar();
 
     // The top area keeps the height of the device panel and the pages take the
@@ -211,6 +214,7 @@ void Tfm_Morvik2::BuildToolBar() {
         button->setToolTip(hint);
         button->setMinimumSize(26, 28);
         button->setAutoRaise(true);
+        button->setFocusPolicy(Qt::NoFocus);  // like the menu, it acts without taking the focus from a field
         if (handler) connect(button, &QToolButton::clicked, this, Guarded(std::move(handler)));
         toolBar->addWidget(button);
         return button;

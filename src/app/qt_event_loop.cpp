@@ -11,6 +11,8 @@
 #include <climits>
 #include <stdexcept>
 
+#include "platform/eintr.h"
+
 namespace morvik::app {
 
 namespace {
@@ -26,11 +28,7 @@ unsigned ReadyFlags(int fd, unsigned wanted) {
     pollfd probe{fd, 0, 0};
     if (wanted & platform::EventLoop::kReadable) probe.events |= POLLIN;
     if (wanted & platform::EventLoop::kWritable) probe.events |= POLLOUT;
-    int rc;
-    do {
-        rc = ::poll(&probe, 1, 0);
-    } while (rc < 0 && errno == EINTR);
-    if (rc <= 0) return 0;
+    if (platform::PollResuming(&probe, 1, 0) <= 0) return 0;
     unsigned flags = 0;
     if (probe.revents & POLLIN) flags |= platform::EventLoop::kReadable;
     if (probe.revents & POLLOUT) flags |= platform::EventLoop::kWritable;

@@ -4,15 +4,18 @@
 
 #include "comm/error_codes.h"
 #include "platform/socket.h"
+#include "platform/socket_error.h"
 
 namespace morvik::comm {
 
 namespace {
 
 // Errors after which the connection is of no more use: the port closes itself.
-bool EndsConnection(int code) { return code == 10052 || code == 10053 || code == 10054 || code == 10061; }
+bool EndsConnection(int code) {
+    return code == platform::kSocketNetworkReset || code == platform::kSocketConnectionAborted ||
+           code == platform::kSocketConnectionReset || code == platform::kSocketConnectionRefused;
+}
 
-constexpr int kDestinationAddressRequired = 10039;
 // A dotted address has at most 15 characters; only those are tried as one.
 constexpr std::size_t kDottedAddressLength = 15;
 
@@ -87,7 +90,7 @@ int TCmCustomWinsockPort::OpenDevice(TCmBaseDispatcher& dispatcher) {
 }
 
 int TCmCustomWinsockPort::ResolveRemote(platform::Ipv4Endpoint& remote) {
-    if (wsAddress_.empty()) return -kDestinationAddressRequired;
+    if (wsAddress_.empty()) return -platform::kSocketDestinationRequired;
     if (const auto dotted = platform::ParseDottedAddress(wsAddress_.substr(0, kDottedAddressLength))) {
         remote.address = *dotted;
     } else {

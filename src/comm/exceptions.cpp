@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "comm/error_codes.h"
+#include "platform/socket_error.h"
 
 namespace morvik::comm {
 
@@ -14,7 +15,8 @@ template <typename Exception>
 }
 
 bool IsSocketError(int magnitude) {
-    return (magnitude >= 9002 && magnitude <= 9007) || (magnitude >= 10004 && magnitude <= 11004);
+    return (magnitude >= kFirstSocketLayerError && magnitude <= kLastSocketLayerError) ||
+           (magnitude >= platform::kFirstSocketError && magnitude <= platform::kLastSocketError);
 }
 
 }  // namespace

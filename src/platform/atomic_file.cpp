@@ -9,6 +9,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/eintr.h"
+#include "platform/unique_fd.h"
+
 namespace morvik::platform {
 
 namespace {
@@ -17,35 +20,11 @@ std::string Describe(const std::string& what, const std::string& path, int error
     return what + " \"" + path + "\": " + std::strerror(error);
 }
 
-// Closes the descriptor on every path out.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int Get() const { return fd_; }
-    // Closes now, so that a failing close (a late write error) can be reported.
-    int Close() {
-        const int result = ::close(fd_);
-        fd_ = -1;
-        return result;
-    }
-
-private:
-    int fd_;
-};
-
 bool WriteAll(int fd, const std::string& bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
+        const ssize_t written = RetryOnEintr([&] { return ::write(fd, bytes.data() + done, bytes.size() - done); });
+        if (written < 0) return false;
         done += static_cast<std::size_t>(written);
     }
     return true;
@@ -55,8 +34,8 @@ bool WriteAll(int fd, const std::string& bytes) {
 void SyncDirectoryOf(const std::string& path) {
     std::filesystem::path directory = std::filesystem::path(path).parent_path();
     if (directory.empty()) directory = std::filesystem::current_path();
-    Descriptor dir(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.Get() >= 0) ::fsync(dir.Get());
+    const UniqueFd dir(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.Valid()) ::fsync(dir.Get());
 }
 
 // As many links in a row as the kernel follows in one path before ELOOP.
@@ -83,18 +62,17 @@ int FollowLinks(std::string& path) {
 
 FileContent ReadWholeFile(const std::string& path) {
     FileContent content;
-    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.Get() < 0) {
+    const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file.Valid()) {
         if (errno != ENOENT) content.error = Describe("Cannot read", path, errno);
         return content;
     }
     content.exists = true;
     char buffer[8192];
     for (;;) {
-        const ssize_t got = ::read(file.Get(), buffer, sizeof buffer);
+        const ssize_t got = RetryOnEintr([&] { return ::read(file.Get(), buffer, sizeof buffer); });
         if (got == 0) break;
         if (got < 0) {
-            if (errno == EINTR) continue;
             content.error = Describe("Cannot read", path, errno);
             content.bytes.clear();
             return content;
@@ -110,8 +88,8 @@ std::optional<std::string> WriteFileAtomically(const std::string& path, const st
     std::string target = path;
     if (const int error = FollowLinks(target); error != 0) return Describe("Cannot save to", path, error);
     const std::string temporary = TemporaryPathFor(target);
-    Descriptor file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-    if (file.Get() < 0) return Describe("Cannot save to", path, errno) + " (temporary file " + temporary + ")";
+    UniqueFd file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (!file.Valid()) return Describe("Cannot save to", path, errno) + " (temporary file " + temporary + ")";
 
     auto fail = [&](int error) {
         ::unlink(temporary.c_str());

@@ -3,10 +3,10 @@
 #include <poll.h>
 
 #include <cerrno>
-#include <chrono>
-#include <climits>
 #include <stdexcept>
 #include <system_error>
+
+#include "platform/eintr.h"
 
 namespace morvik::platform {
 
@@ -41,23 +41,10 @@ unsigned FromPollEvents(short revents) {
     return result;
 }
 
-int ClampTimeout(std::int64_t ms) {
-    if (ms < 0) return -1;
-    return ms > INT_MAX ? INT_MAX : static_cast<int>(ms);
-}
-
-// poll(2) that resumes after a signal with the time that is left.
-int PollRetrying(std::vector<pollfd>& fds, std::int64_t timeoutMs) {
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
-    for (;;) {
-        const int count = ::poll(fds.data(), fds.size(), ClampTimeout(timeoutMs));
-        if (count >= 0) return count;
-        if (errno != EINTR) throw std::system_error(errno, std::generic_category(), "poll");
-        if (timeoutMs > 0) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-            timeoutMs = left.count() > 0 ? left.count() : 0;
-        }
+// poll(2) over the watches; a failure other than a signal is a fault of the loop itself.
+void PollRetrying(std::vector<pollfd>& fds, std::int64_t timeoutMs) {
+    if (PollResuming(fds.data(), fds.size(), timeoutMs) < 0) {
+        throw std::system_error(errno, std::generic_category(), "poll");
     }
 }
 

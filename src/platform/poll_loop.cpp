@@ -11,13 +11,10 @@
 namespace morvik::platform {
 
 PollLoop::PollLoop() : wakeFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
-    if (wakeFd_ < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
+    if (!wakeFd_.Valid()) throw std::system_error(errno, std::generic_category(), "eventfd");
 }
 
-PollLoop::~PollLoop() {
-    ShutDown();
-    ::close(wakeFd_);
-}
+PollLoop::~PollLoop() { ShutDown(); }
 
 std::int64_t PollLoop::NowMs() const {
     using namespace std::chrono;
@@ -32,11 +29,11 @@ bool PollLoop::WaitAndDispatch(std::int64_t maxMs, bool stopOnQuit) {
         const std::int64_t untilDue = std::max<std::int64_t>(0, *next - NowMs());
         timeout = timeout < 0 ? untilDue : std::min(timeout, untilDue);
     }
-    const PollResult polled = PollWatches(timeout, wakeFd_);
+    const PollResult polled = PollWatches(timeout, wakeFd_.Get());
     if (polled.woken) {
         std::uint64_t count = 0;
         // Resets the counter; a failure only means another wait drained it first.
-        [[maybe_unused]] const ssize_t got = ::read(wakeFd_, &count, sizeof count);
+        [[maybe_unused]] const ssize_t got = ::read(wakeFd_.Get(), &count, sizeof count);
     }
     DispatchStep(polled, stopOnQuit);
     return true;
@@ -45,7 +42,7 @@ bool PollLoop::WaitAndDispatch(std::int64_t maxMs, bool stopOnQuit) {
 void PollLoop::Wake() {
     const std::uint64_t one = 1;
     // EAGAIN means the counter is already non-zero: the loop wakes anyway.
-    [[maybe_unused]] const ssize_t put = ::write(wakeFd_, &one, sizeof one);
+    [[maybe_unused]] const ssize_t put = ::write(wakeFd_.Get(), &one, sizeof one);
 }
 
 }  // namespace morvik::platform

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "platform/loop_core.h"
+#include "platform/unique_fd.h"
 
 namespace morvik::platform {
 
@@ -25,7 +26,7 @@ protected:
     void Wake() override;
 
 private:
-    int wakeFd_ = -1;
+    UniqueFd wakeFd_;
 };
 
 }  // namespace morvik::platform

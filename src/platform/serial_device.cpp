@@ -1,9 +1,7 @@
 #include "platform/serial_device.h"
 
-#include <algorithm>
 #include <array>
 #include <cerrno>
-#include <chrono>
 #include <cstdint>
 #include <utility>
 
@@ -14,17 +12,10 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include "platform/eintr.h"
+
 namespace morvik::platform {
 namespace {
-
-// Signals may interrupt any of the system calls below; the call is simply made again.
-template <typename Call>
-auto RetryOnEintr(Call call) {
-    for (;;) {
-        auto result = call();
-        if (result != -1 || errno != EINTR) return result;
-    }
-}
 
 constexpr std::array<std::pair<int, speed_t>, 30> kStandardRates{{
     {50, B50},         {75, B75},           {110, B110},         {134, B134},
@@ -137,62 +128,52 @@ int SerialResultFromErrno(int err) {
 }
 
 SerialDevice::SerialDevice() {
-    for (int* wakeFd : {&wakeFd_, &writerWakeFd_}) {
-        *wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-        if (*wakeFd < 0) wakeError_ = errno;
+    for (UniqueFd* wakeFd : {&wakeFd_, &writerWakeFd_}) {
+        wakeFd->Reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+        if (!wakeFd->Valid()) wakeError_ = errno;
     }
 }
 
-SerialDevice::~SerialDevice() {
-    Close();
-    for (const int wakeFd : {wakeFd_, writerWakeFd_}) {
-        if (wakeFd >= 0) ::close(wakeFd);
-    }
-}
+SerialDevice::~SerialDevice() { Close(); }
 
 int SerialDevice::Open(const std::string& path) {
     if (IsOpen()) return kSerialInUse;
-    if (wakeFd_ < 0 || writerWakeFd_ < 0) return SerialResultFromErrno(wakeError_);
+    if (!wakeFd_.Valid() || !writerWakeFd_.Valid()) return SerialResultFromErrno(wakeError_);
 
     // O_NONBLOCK also keeps open() from waiting for a carrier signal.
-    const int fd = RetryOnEintr(
-        [&] { return ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
-    if (fd < 0) return SerialResultFromErrno(errno);
+    UniqueFd fd(RetryOnEintr([&] { return ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); }));
+    if (!fd.Valid()) return SerialResultFromErrno(errno);
 
-    const auto fail = [fd](int err, bool exclusive) {
-        if (exclusive) ::ioctl(fd, TIOCNXCL);
-        ::close(fd);
+    const auto fail = [&fd](int err, bool exclusive) {
+        if (exclusive) ::ioctl(fd.Get(), TIOCNXCL);
         return SerialResultFromErrno(err);
     };
     // TIOCEXCL alone does not stop a privileged opener; the advisory lock
     // covers those and every other program that honours it.
-    if (RetryOnEintr([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) != 0)
-        return fail(errno, false);
-    if (::ioctl(fd, TIOCEXCL) != 0) return fail(errno, false);
+    if (RetryOnEintr([&] { return ::flock(fd.Get(), LOCK_EX | LOCK_NB); }) != 0) return fail(errno, false);
+    if (::ioctl(fd.Get(), TIOCEXCL) != 0) return fail(errno, false);
 
     termios saved{};
-    if (::tcgetattr(fd, &saved) != 0) return fail(errno, true);
+    if (::tcgetattr(fd.Get(), &saved) != 0) return fail(errno, true);
     const termios raw = RawSettings(saved);
-    if (RetryOnEintr([&] { return ::tcsetattr(fd, TCSANOW, &raw); }) != 0)
-        return fail(errno, true);
+    if (RetryOnEintr([&] { return ::tcsetattr(fd.Get(), TCSANOW, &raw); }) != 0) return fail(errno, true);
 
-    fd_ = fd;
+    fd_ = std::move(fd);
     path_ = path;
     savedSettings_ = saved;
     // A wake meant for an earlier session must not end the next wait at once.
-    DrainWakeCounter(wakeFd_);
-    DrainWakeCounter(writerWakeFd_);
+    DrainWakeCounter(wakeFd_.Get());
+    DrainWakeCounter(writerWakeFd_.Get());
     return kSerialOk;
 }
 
 void SerialDevice::Close() {
     if (!IsOpen()) return;
     // Unsent output would make close() wait for the line to drain it.
-    ::tcflush(fd_, TCOFLUSH);
-    RetryOnEintr([&] { return ::tcsetattr(fd_, TCSANOW, &savedSettings_); });
-    ::ioctl(fd_, TIOCNXCL);
-    ::close(fd_);  // also releases the flock; never retried, the descriptor is gone either way
-    fd_ = -1;
+    ::tcflush(fd_.Get(), TCOFLUSH);
+    RetryOnEintr([&] { return ::tcsetattr(fd_.Get(), TCSANOW, &savedSettings_); });
+    ::ioctl(fd_.Get(), TIOCNXCL);
+    fd_.Reset();  // also releases the flock
     path_.clear();
 }
 
@@ -204,22 +185,22 @@ int SerialDevice::SetLine(const SerialLine& line) {
         return SerialResultFromErrno(EINVAL);
 
     termios previous{};
-    if (::tcgetattr(fd_, &previous) != 0) return SerialResultFromErrno(errno);
+    if (::tcgetattr(fd_.Get(), &previous) != 0) return SerialResultFromErrno(errno);
     termios wanted = previous;
     cfsetispeed(&wanted, *speed);
     cfsetospeed(&wanted, *speed);
     wanted.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB);
     wanted.c_cflag |= CharacterSizeFlag(line.dataBits) | ParityFlags(line.parity) |
                       (line.stopBits == 2 ? CSTOPB : 0);
-    if (RetryOnEintr([&] { return ::tcsetattr(fd_, TCSANOW, &wanted); }) != 0)
+    if (RetryOnEintr([&] { return ::tcsetattr(fd_.Get(), TCSANOW, &wanted); }) != 0)
         return SerialResultFromErrno(errno);
 
     // tcsetattr succeeds when any part of the request was taken; only reading
     // the settings back shows whether the device can do all of it.
     termios applied{};
-    if (::tcgetattr(fd_, &applied) != 0) return SerialResultFromErrno(errno);
+    if (::tcgetattr(fd_.Get(), &applied) != 0) return SerialResultFromErrno(errno);
     if (LineOf(applied) != line) {
-        RetryOnEintr([&] { return ::tcsetattr(fd_, TCSANOW, &previous); });
+        RetryOnEintr([&] { return ::tcsetattr(fd_.Get(), TCSANOW, &previous); });
         return SerialResultFromErrno(EINVAL);
     }
     return kSerialOk;
@@ -228,7 +209,7 @@ int SerialDevice::SetLine(const SerialLine& line) {
 int SerialDevice::GetLine(SerialLine& line) const {
     if (!IsOpen()) return SerialResultFromErrno(EBADF);
     termios settings{};
-    if (::tcgetattr(fd_, &settings) != 0) return SerialResultFromErrno(errno);
+    if (::tcgetattr(fd_.Get(), &settings) != 0) return SerialResultFromErrno(errno);
     line = LineOf(settings);
     return kSerialOk;
 }
@@ -239,7 +220,7 @@ int SerialDevice::SetQueueSizes(int /*inputSize*/, int /*outputSize*/) {
 
 long SerialDevice::Read(void* buffer, std::size_t size) {
     if (!IsOpen()) return SerialResultFromErrno(EBADF);
-    const ssize_t count = RetryOnEintr([&] { return ::read(fd_, buffer, size); });
+    const ssize_t count = RetryOnEintr([&] { return ::read(fd_.Get(), buffer, size); });
     if (count > 0) return count;
     if (count < 0) return errno == EAGAIN ? 0 : SerialResultFromErrno(errno);
     // A hung-up tty reads as an endless empty stream; tell that apart from "nothing yet".
@@ -248,7 +229,7 @@ long SerialDevice::Read(void* buffer, std::size_t size) {
 
 long SerialDevice::Write(const void* data, std::size_t size) {
     if (!IsOpen()) return SerialResultFromErrno(EBADF);
-    const ssize_t count = RetryOnEintr([&] { return ::write(fd_, data, size); });
+    const ssize_t count = RetryOnEintr([&] { return ::write(fd_.Get(), data, size); });
     if (count >= 0) return count;
     return errno == EAGAIN ? 0 : SerialResultFromErrno(errno);
 }
@@ -256,13 +237,13 @@ long SerialDevice::Write(const void* data, std::size_t size) {
 int SerialDevice::InputCount() const {
     int count = 0;
     if (!IsOpen()) return SerialResultFromErrno(EBADF);
-    return ::ioctl(fd_, FIONREAD, &count) == 0 ? count : SerialResultFromErrno(errno);
+    return ::ioctl(fd_.Get(), FIONREAD, &count) == 0 ? count : SerialResultFromErrno(errno);
 }
 
 int SerialDevice::OutputCount() const {
     int count = 0;
     if (!IsOpen()) return SerialResultFromErrno(EBADF);
-    return ::ioctl(fd_, TIOCOUTQ, &count) == 0 ? count : SerialResultFromErrno(errno);
+    return ::ioctl(fd_.Get(), TIOCOUTQ, &count) == 0 ? count : SerialResultFromErrno(errno);
 }
 
 bool SerialDevice::SetDtr(bool on) { return SetModemBit(TIOCM_DTR, on) == 0; }
@@ -271,60 +252,48 @@ bool SerialDevice::SetRts(bool on) { return SetModemBit(TIOCM_RTS, on) == 0; }
 
 int SerialDevice::SetModemBit(int bit, bool on) {
     if (!IsOpen()) return -1;
-    return ::ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bit);
+    return ::ioctl(fd_.Get(), on ? TIOCMBIS : TIOCMBIC, &bit);
 }
 
 std::optional<ModemLines> SerialDevice::ReadModemLines() const {
     int bits = 0;
-    if (!IsOpen() || ::ioctl(fd_, TIOCMGET, &bits) != 0) return std::nullopt;
+    if (!IsOpen() || ::ioctl(fd_.Get(), TIOCMGET, &bits) != 0) return std::nullopt;
     return ModemLines{(bits & TIOCM_CTS) != 0, (bits & TIOCM_DSR) != 0, (bits & TIOCM_RI) != 0,
                       (bits & TIOCM_CD) != 0};
 }
 
 int SerialDevice::PurgeInput() {
     if (!IsOpen()) return SerialResultFromErrno(EBADF);
-    return ::tcflush(fd_, TCIFLUSH) == 0 ? kSerialOk : SerialResultFromErrno(errno);
+    return ::tcflush(fd_.Get(), TCIFLUSH) == 0 ? kSerialOk : SerialResultFromErrno(errno);
 }
 
 int SerialDevice::PurgeOutput() {
     if (!IsOpen()) return SerialResultFromErrno(EBADF);
-    return ::tcflush(fd_, TCOFLUSH) == 0 ? kSerialOk : SerialResultFromErrno(errno);
+    return ::tcflush(fd_.Get(), TCOFLUSH) == 0 ? kSerialOk : SerialResultFromErrno(errno);
 }
 
 bool SerialDevice::HungUp() const {
-    pollfd device{fd_, POLLIN, 0};
+    pollfd device{fd_.Get(), POLLIN, 0};
     return RetryOnEintr([&] { return ::poll(&device, 1, 0); }) == 1 &&
            (device.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
 SerialWaitResult SerialDevice::WaitForEvent(int timeoutMs) {
-    return WaitOn(wakeFd_, POLLIN, SerialWaitResult::kReadable, timeoutMs);
+    return WaitOn(wakeFd_.Get(), POLLIN, SerialWaitResult::kReadable, timeoutMs);
 }
 
-void SerialDevice::Wake() { SignalWake(wakeFd_); }
+void SerialDevice::Wake() { SignalWake(wakeFd_.Get()); }
 
 SerialWaitResult SerialDevice::WaitUntilWritable(int timeoutMs) {
-    return WaitOn(writerWakeFd_, POLLOUT, SerialWaitResult::kWritable, timeoutMs);
+    return WaitOn(writerWakeFd_.Get(), POLLOUT, SerialWaitResult::kWritable, timeoutMs);
 }
 
-void SerialDevice::WakeWriter() { SignalWake(writerWakeFd_); }
+void SerialDevice::WakeWriter() { SignalWake(writerWakeFd_.Get()); }
 
 SerialWaitResult SerialDevice::WaitOn(int wakeFd, short deviceEvent, SerialWaitResult ready, int timeoutMs) {
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    std::array<pollfd, 2> watched{{{wakeFd, POLLIN, 0}, {fd_, deviceEvent, 0}}};
+    std::array<pollfd, 2> watched{{{wakeFd, POLLIN, 0}, {fd_.Get(), deviceEvent, 0}}};
     const nfds_t count = IsOpen() ? 2 : 1;
-    int waitMs = IsOpen() ? timeoutMs : 0;
-    for (;;) {
-        const int polled = ::poll(watched.data(), count, waitMs);
-        if (polled >= 0) break;
-        if (errno != EINTR) return SerialWaitResult::kHangup;
-        if (timeoutMs >= 0) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - Clock::now());
-            waitMs = static_cast<int>(std::max<std::int64_t>(left.count(), 0));
-        }
-    }
+    if (PollResuming(watched.data(), count, IsOpen() ? timeoutMs : 0) < 0) return SerialWaitResult::kHangup;
     // A stop request outranks everything the device may report.
     if (watched[0].revents & POLLIN) {
         DrainWakeCounter(wakeFd);

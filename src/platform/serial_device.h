@@ -18,6 +18,8 @@
 
 #include <termios.h>
 
+#include "platform/unique_fd.h"
+
 namespace morvik::platform {
 
 // Result codes the port component understands; anything else negative is a
@@ -69,7 +71,7 @@ public:
     // Discards unsent output, restores the settings found at Open and closes.
     // Harmless on a closed device.
     void Close();
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return fd_.Valid(); }
     const std::string& Path() const { return path_; }
 
     // Programs baud rate, parity, data and stop bits. A rate must be one of
@@ -115,9 +117,9 @@ private:
     // Polls the device for deviceEvent (reported as ready) beside a wake descriptor.
     SerialWaitResult WaitOn(int wakeFd, short deviceEvent, SerialWaitResult ready, int timeoutMs);
 
-    int fd_ = -1;
-    int wakeFd_ = -1;        // wakes WaitForEvent
-    int writerWakeFd_ = -1;  // wakes WaitUntilWritable
+    UniqueFd fd_;
+    UniqueFd wakeFd_;        // wakes WaitForEvent
+    UniqueFd writerWakeFd_;  // wakes WaitUntilWritable
     int wakeError_ = 0;  // why the wake descriptor could not be made, if so
     std::string path_;
     termios savedSettings_{};

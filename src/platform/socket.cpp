@@ -13,6 +13,7 @@
 #include <memory>
 #include <utility>
 
+#include "platform/eintr.h"
 #include "platform/socket_error.h"
 
 namespace morvik::platform {
@@ -57,32 +58,19 @@ int LookUpAddresses(const std::string& name, std::vector<std::uint32_t>& address
 
 }  // namespace
 
-Socket::~Socket() { Close(); }
-
-Socket::Socket(Socket&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-
-Socket& Socket::operator=(Socket&& other) noexcept {
-    if (this != &other) {
-        Close();
-        fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-}
-
 int Socket::Create() {
-    Close();
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    return fd_ < 0 ? LastSocketError() : 0;
+    fd_.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    return fd_.Valid() ? 0 : LastSocketError();
 }
 
 int Socket::SetReuseAddress() {
     const int on = 1;
-    return ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0 ? 0 : LastSocketError();
+    return ::setsockopt(fd_.Get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0 ? 0 : LastSocketError();
 }
 
 int Socket::Bind(const Ipv4Endpoint& local) {
     const sockaddr_in address = ToSockaddr(local);
-    return ::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0
+    return ::bind(fd_.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0
                ? 0
                : LastSocketError();
 }
@@ -91,24 +79,22 @@ int Socket::Connect(const Ipv4Endpoint& remote) {
     const sockaddr_in address = ToSockaddr(remote);
     // An interrupted connect goes on in the background, exactly like one that
     // would block, so EINTR is not retried (a retry would answer EALREADY).
-    if (::connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return 0;
+    if (::connect(fd_.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return 0;
     return errno == EINTR ? kSocketWouldBlock : LastSocketError();
 }
 
 int Socket::TakePendingError() {
     int pending = 0;
     socklen_t length = sizeof pending;
-    if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &pending, &length) != 0) return LastSocketError();
+    if (::getsockopt(fd_.Get(), SOL_SOCKET, SO_ERROR, &pending, &length) != 0) return LastSocketError();
     return SocketErrorFromErrno(pending);
 }
 
 SocketTransfer Socket::Send(const void* data, std::size_t size) {
-    for (;;) {
-        // MSG_NOSIGNAL: a peer that went away gives an error number, not SIGPIPE.
-        const ssize_t sent = ::send(fd_, data, size, MSG_NOSIGNAL);
-        if (sent >= 0) return {static_cast<std::size_t>(sent), 0};
-        if (errno != EINTR) return {0, LastSocketError()};
-    }
+    // MSG_NOSIGNAL: a peer that went away gives an error number, not SIGPIPE.
+    const ssize_t sent = RetryOnEintr([&] { return ::send(fd_.Get(), data, size, MSG_NOSIGNAL); });
+    if (sent < 0) return {0, LastSocketError()};
+    return {static_cast<std::size_t>(sent), 0};
 }
 
 SocketTransfer Socket::Receive(void* data, std::size_t size) { return ReceiveWithFlags(data, size, 0); }
@@ -116,18 +102,12 @@ SocketTransfer Socket::Receive(void* data, std::size_t size) { return ReceiveWit
 SocketTransfer Socket::Peek(void* data, std::size_t size) { return ReceiveWithFlags(data, size, MSG_PEEK); }
 
 SocketTransfer Socket::ReceiveWithFlags(void* data, std::size_t size, int flags) {
-    for (;;) {
-        const ssize_t received = ::recv(fd_, data, size, flags);
-        if (received >= 0) return {static_cast<std::size_t>(received), 0};
-        if (errno != EINTR) return {0, LastSocketError()};
-    }
+    const ssize_t received = RetryOnEintr([&] { return ::recv(fd_.Get(), data, size, flags); });
+    if (received < 0) return {0, LastSocketError()};
+    return {static_cast<std::size_t>(received), 0};
 }
 
-void Socket::Close() {
-    // Linux releases the descriptor even when close reports EINTR: never retry.
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-}
+void Socket::Close() { fd_.Reset(); }
 
 std::optional<std::uint32_t> ParseDottedAddress(std::string_view text) {
     // inet_pton wants exactly four decimal parts, unlike inet_aton's "127.1" forms.

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/unique_fd.h"
+
 namespace morvik::platform {
 
 // An IPv4 address and port, both in host byte order.
@@ -28,16 +30,11 @@ struct SocketTransfer {
 class Socket {
 public:
     Socket() = default;
-    ~Socket();
-    Socket(Socket&& other) noexcept;
-    Socket& operator=(Socket&& other) noexcept;
-    Socket(const Socket&) = delete;
-    Socket& operator=(const Socket&) = delete;
 
     // Creates a non-blocking, close-on-exec IPv4 stream socket. 0 or an error number.
     int Create();
-    bool IsOpen() const { return fd_ >= 0; }
-    int Fd() const { return fd_; }
+    bool IsOpen() const { return fd_.Valid(); }
+    int Fd() const { return fd_.Get(); }
 
     int SetReuseAddress();
     int Bind(const Ipv4Endpoint& local);
@@ -57,7 +54,7 @@ public:
 private:
     SocketTransfer ReceiveWithFlags(void* data, std::size_t size, int flags);
 
-    int fd_ = -1;
+    UniqueFd fd_;
 };
 
 // Strict dotted text "a.b.c.d" (each part 0..255) to an address.

@@ -121,9 +121,9 @@ int SocketErrorFromLookup(int gaiResult) {
         case EAI_ADDRFAMILY:
             return kSocketNoData;
         case EAI_FAMILY:
-            return 10047;
+            return kSocketAddressFamilyUnsupported;
         case EAI_MEMORY:
-            return 10055;
+            return kSocketNoBufferSpace;
         case EAI_SYSTEM:
             // The reason is in errno; a failure without one is still a failure.
             return errno != 0 ? SocketErrorFromErrno(errno) : kSocketNoRecovery;

@@ -9,11 +9,14 @@ namespace morvik::platform {
 
 // The numbers the rest of the program tests for by value.
 enum SocketErrorCode : int {
+    kFirstSocketError = 10004,
     kSocketWouldBlock = 10035,
     kSocketDestinationRequired = 10039,
+    kSocketAddressFamilyUnsupported = 10047,
     kSocketNetworkReset = 10052,
     kSocketConnectionAborted = 10053,
     kSocketConnectionReset = 10054,
+    kSocketNoBufferSpace = 10055,
     kSocketNotConnected = 10057,
     kSocketTimedOut = 10060,
     kSocketConnectionRefused = 10061,
@@ -23,6 +26,7 @@ enum SocketErrorCode : int {
     kSocketTryAgain = 11002,
     kSocketNoRecovery = 11003,
     kSocketNoData = 11004,
+    kLastSocketError = kSocketNoData,
 };
 
 // Maps an errno value from a socket call to its socket error number; values

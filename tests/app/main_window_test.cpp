@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -282,6 +283,66 @@ TEST_F(MainWindowTest, ClosingRunsTheShutdownOnceAndWritesTheSettings) {
     EXPECT_FALSE(port.IsOpen());
     EXPECT_NE(folder.Read("morvik2.ini").find("ViewMonitor=1\r\n"), std::string::npos);
 }
+
+TEST_F(MainWindowTest, DeviceSerialNumberTakesTheFocusWhenTheWindowIsActivatedAfterAReading) {
+    Start();
+    shell.link.model.menu.EnableCommands(true);
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    EXPECT_EQ(QApplication::focusWidget(), window->edSN) << "not a toolbar button";
+}
+
+// Ctrl+Z opens the port dialog and Ctrl+C closes the window wherever the focus
+// is, text fields included; a shortcut whose item is disabled stays the field's.
+struct FocusedControl {
+    const char* name;
+    QWidget* (*of)(Tfm_Morvik2&);
+    friend void PrintTo(const FocusedControl& control, std::ostream* out) { *out << control.name; }
+};
+
+class MenuShortcutTest : public MainWindowTest, public ::testing::WithParamInterface<FocusedControl> {};
+
+TEST_P(MenuShortcutTest, MenuShortcutsActWhereverTheFocusIs) {
+    Start();
+    shell.link.model.monitor.miMonitorClick();
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QWidget* control = GetParam().of(*window);
+    control->setFocus();
+    ASSERT_TRUE(control->hasFocus());
+    auto* field = qobject_cast<QLineEdit*>(control);
+    if (field) {
+        QTest::keyClicks(field, "4711");
+        QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+        EXPECT_EQ(field->selectedText(), "4711") << "\"Save Subscript\" is disabled: select all";
+    }
+
+    QTest::keyClick(control, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(user.portCalls.size(), 2u) << "the port dialog, not undo";
+    if (field) {
+        EXPECT_EQ(field->text(), "4711");
+        std::unique_ptr<QMenu> menu(field->createStandardContextMenu());
+        const QList<QAction*> items = menu->actions();
+        const auto undo = std::find_if(items.begin(), items.end(),
+                                       [](const QAction* item) { return item->text().startsWith("&Undo"); });
+        ASSERT_NE(undo, items.end());
+        (*undo)->trigger();
+        EXPECT_NE(field->text(), "4711") << "undo stays in the context menu";
+    }
+    QTest::keyClick(control, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_FALSE(window->isVisible()) << "closed, not copied";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Controls, MenuShortcutTest,
+    ::testing::Values(FocusedControl{"edSN", [](Tfm_Morvik2& w) -> QWidget* { return w.edSN; }},
+                      FocusedControl{"edComment", [](Tfm_Morvik2& w) -> QWidget* { return w.edComment; }},
+                      FocusedControl{"commandLine", [](Tfm_Morvik2& w) -> QWidget* { return w.monitorPane->commandLine; }},
+                      FocusedControl{"Term", [](Tfm_Morvik2& w) -> QWidget* { return w.monitorPane->Term; }},
+                      FocusedControl{"SubscriptTable", [](Tfm_Morvik2& w) -> QWidget* { return w.SubscriptTable; }}),
+    [](const ::testing::TestParamInfo<FocusedControl>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace morvik::app

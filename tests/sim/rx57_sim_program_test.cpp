@@ -15,6 +15,7 @@
 #include <csignal>
 
 #include "platform/atomic_file.h"
+#include "platform/unique_fd.h"
 #include "support/fd_wait.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
@@ -25,19 +26,13 @@ namespace {
 // One end of a byte stream: what was received so far, and bounded waits for more.
 class StreamEnd {
 public:
-    explicit StreamEnd(int fd) : fd_(fd) {}
-    ~StreamEnd() { Close(); }
-    StreamEnd(const StreamEnd&) = delete;
-    StreamEnd& operator=(const StreamEnd&) = delete;
+    explicit StreamEnd(platform::UniqueFd fd) : fd_(std::move(fd)) {}
 
-    int Fd() const { return fd_; }
-    bool Valid() const { return fd_ >= 0; }
-    void Close() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
+    int Fd() const { return fd_.Get(); }
+    bool Valid() const { return fd_.Valid(); }
+    void Close() { fd_.Reset(); }
     void Send(std::string_view bytes) {
-        ASSERT_EQ(::write(fd_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+        ASSERT_EQ(::write(Fd(), bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
     }
     // Waits until the received bytes contain text; returns everything received
     // up to and including it (and removes that), or what came when the bound passed.
@@ -62,9 +57,9 @@ public:
 
 private:
     bool ReadSome(int timeoutMs) {
-        if (!WaitForFd(fd_, POLLIN, timeoutMs)) return false;
+        if (!WaitForFd(Fd(), POLLIN, timeoutMs)) return false;
         char buffer[4096];
-        const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+        const ssize_t n = ::read(Fd(), buffer, sizeof buffer);
         if (n <= 0) {
             closed_ = true;
             return false;
@@ -73,33 +68,30 @@ private:
         return true;
     }
 
-    int fd_;
+    platform::UniqueFd fd_;
     std::string received_;
     bool closed_ = false;
 };
 
-int ConnectTo(int port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+platform::UniqueFd ConnectTo(int port) {
+    platform::UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return -1;
-    }
+    if (::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) fd.Reset();
     return fd;
 }
 
 // Opens the simulator's pseudo-terminal as a program opens its serial port.
-int OpenPort(const std::string& path, speed_t speed) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return -1;
+platform::UniqueFd OpenPort(const std::string& path, speed_t speed) {
+    platform::UniqueFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (!fd.Valid()) return fd;
     termios settings{};
-    ::tcgetattr(fd, &settings);
+    ::tcgetattr(fd.Get(), &settings);
     ::cfmakeraw(&settings);
     ::cfsetspeed(&settings, speed);
-    ::tcsetattr(fd, TCSANOW, &settings);
+    ::tcsetattr(fd.Get(), TCSANOW, &settings);
     return fd;
 }
 

@@ -1,9 +1,12 @@
 #include "support/fd_wait.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include <poll.h>
 #include <unistd.h>
+
+#include "platform/eintr.h"
 
 namespace morvik::test {
 
@@ -13,23 +16,16 @@ int MsLeft(Clock::time_point deadline) {
 }
 
 bool WaitForFd(int fd, short events, int timeoutMs) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        pollfd watched{fd, events, 0};
-        const int ready = ::poll(&watched, 1, MsLeft(deadline));
-        if (ready > 0) return true;
-        if (ready == 0 || errno != EINTR) return false;
-    }
+    pollfd watched{fd, events, 0};
+    return platform::PollResuming(&watched, 1, std::max(timeoutMs, 0)) > 0;
 }
 
 bool AppendAvailable(int fd, std::string& into) {
     char chunk[65536];
     for (;;) {
-        const ssize_t count = ::read(fd, chunk, sizeof chunk);
+        const ssize_t count = platform::RetryOnEintr([&] { return ::read(fd, chunk, sizeof chunk); });
         if (count > 0) {
             into.append(chunk, static_cast<std::size_t>(count));
-        } else if (count < 0 && errno == EINTR) {
-            continue;
         } else {
             return count < 0 && errno == EAGAIN;
         }

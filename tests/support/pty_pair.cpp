@@ -9,39 +9,39 @@
 #include <pty.h>
 #include <unistd.h>
 
+#include "platform/eintr.h"
 #include "support/fd_wait.h"
 
 namespace morvik::test {
 
 PtyPair::PtyPair() {
     char name[128] = {};
-    if (::openpty(&masterFd_, &slaveFd_, name, nullptr, nullptr) != 0)
+    int master = -1;
+    int slave = -1;
+    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0)
         throw std::system_error(errno, std::generic_category(), "openpty");
+    master_.Reset(master);
+    slave_.Reset(slave);
     slavePath_ = name;
     // The master side is our end of the "cable". The kernel already makes its
     // own line raw; settings changed through the master would land on the
     // slave instead, so none are touched here. Non-blocking for bounded
     // waits, and not inherited by child processes that tests may start.
-    for (const int fd : {masterFd_, slaveFd_}) {
+    for (const int fd : {master, slave}) {
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
         ::fcntl(fd, F_SETFD, FD_CLOEXEC);
     }
 }
 
-PtyPair::~PtyPair() {
-    CloseMaster();
-    ::close(slaveFd_);
-}
-
 bool PtyPair::WriteMaster(std::string_view bytes, int timeoutMs) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!bytes.empty()) {
-        const ssize_t written = ::write(masterFd_, bytes.data(), bytes.size());
+        const ssize_t written = platform::RetryOnEintr([&] { return ::write(MasterFd(), bytes.data(), bytes.size()); });
         if (written > 0) {
             bytes.remove_prefix(static_cast<std::size_t>(written));
-        } else if (written < 0 && errno != EAGAIN && errno != EINTR) {
+        } else if (written < 0 && errno != EAGAIN) {
             return false;
-        } else if (!WaitForFd(masterFd_, POLLOUT, MsLeft(deadline))) {
+        } else if (!WaitForFd(MasterFd(), POLLOUT, MsLeft(deadline))) {
             return false;
         }
     }
@@ -53,21 +53,17 @@ std::string PtyPair::ReadMaster(std::size_t count, int timeoutMs) {
     std::string received;
     while (received.size() < count) {
         received += ReadMasterAvailable();
-        if (received.size() < count && !WaitForFd(masterFd_, POLLIN, MsLeft(deadline))) break;
+        if (received.size() < count && !WaitForFd(MasterFd(), POLLIN, MsLeft(deadline))) break;
     }
     return received;
 }
 
 std::string PtyPair::ReadMasterAvailable() {
     std::string received;
-    AppendAvailable(masterFd_, received);
+    AppendAvailable(MasterFd(), received);
     return received;
 }
 
-void PtyPair::CloseMaster() {
-    if (masterFd_ < 0) return;
-    ::close(masterFd_);
-    masterFd_ = -1;
-}
+void PtyPair::CloseMaster() { master_.Reset(); }
 
 }  // namespace morvik::test

@@ -11,20 +11,19 @@
 #include <string>
 #include <string_view>
 
+#include "platform/unique_fd.h"
+
 namespace morvik::test {
 
 class PtyPair {
 public:
     // Throws std::system_error when no pseudo-terminal can be had.
     PtyPair();
-    ~PtyPair();
-    PtyPair(const PtyPair&) = delete;
-    PtyPair& operator=(const PtyPair&) = delete;
 
     const std::string& SlavePath() const { return slavePath_; }
-    int MasterFd() const { return masterFd_; }
+    int MasterFd() const { return master_.Get(); }
     // The pair's own slave descriptor, e.g. for tcgetattr checks.
-    int SlaveFd() const { return slaveFd_; }
+    int SlaveFd() const { return slave_.Get(); }
 
     // Sends bytes to the slave side; false if they could not all be written
     // within timeoutMs.
@@ -39,8 +38,8 @@ public:
     void CloseMaster();
 
 private:
-    int masterFd_ = -1;
-    int slaveFd_ = -1;
+    platform::UniqueFd master_;
+    platform::UniqueFd slave_;
     std::string slavePath_;
 };
 

@@ -23,29 +23,25 @@ std::string SimProgramPath() { return std::string(MORVIK_BIN_DIR) + "/rx57-sim";
 
 SimProcess::SimProcess(const std::vector<std::string>& args) {
     int outPipe[2];
-    int errPipe[2];
     if (::pipe2(outPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-    if (::pipe2(errPipe, O_CLOEXEC) != 0) {
-        ::close(outPipe[0]);
-        ::close(outPipe[1]);
-        throw std::runtime_error("pipe failed");
-    }
+    out_.Reset(outPipe[0]);
+    const platform::UniqueFd outWriter(outPipe[1]);
+    int errPipe[2];
+    if (::pipe2(errPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    err_.Reset(errPipe[0]);
+    const platform::UniqueFd errWriter(errPipe[1]);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, outPipe[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, errPipe[1], STDERR_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, outWriter.Get(), STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, errWriter.Get(), STDERR_FILENO);
     const std::string program = SimProgramPath();
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
     const int spawned = ::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    ::close(outPipe[1]);
-    ::close(errPipe[1]);
-    out_ = outPipe[0];
-    err_ = errPipe[0];
-    ::fcntl(out_, F_SETFL, O_NONBLOCK);
-    ::fcntl(err_, F_SETFL, O_NONBLOCK);
+    ::fcntl(out_.Get(), F_SETFL, O_NONBLOCK);
+    ::fcntl(err_.Get(), F_SETFL, O_NONBLOCK);
     if (spawned != 0) {
         pid_ = -1;
         throw std::runtime_error("cannot start " + program + ": " + std::strerror(spawned));
@@ -57,8 +53,6 @@ SimProcess::~SimProcess() {
         ::kill(pid_, SIGKILL);
         ::waitpid(pid_, nullptr, 0);
     }
-    ::close(out_);
-    ::close(err_);
 }
 
 std::optional<std::string> SimProcess::ReadLine(int timeoutMs) {
@@ -70,8 +64,8 @@ std::optional<std::string> SimProcess::ReadLine(int timeoutMs) {
             outBuffer_.erase(0, end + 1);
             return line;
         }
-        if (!WaitForFd(out_, POLLIN, MsLeft(deadline))) return std::nullopt;
-        if (!AppendAvailable(out_, outBuffer_) && outBuffer_.find('\n') == std::string::npos) return std::nullopt;
+        if (!WaitForFd(out_.Get(), POLLIN, MsLeft(deadline))) return std::nullopt;
+        if (!AppendAvailable(out_.Get(), outBuffer_) && outBuffer_.find('\n') == std::string::npos) return std::nullopt;
     }
 }
 
@@ -93,29 +87,25 @@ std::optional<int> SimProcess::WaitForEnd(int timeoutMs) {
     if (pid_ <= 0) return std::nullopt;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     // A pidfd turns "the child ended" into something poll can wait for.
-    const int pidFd = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));
+    const platform::UniqueFd pidFd(static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0)));
     int status = 0;
     while (true) {
         const pid_t done = ::waitpid(pid_, &status, WNOHANG);
         if (done == pid_) break;
-        if (done < 0 || MsLeft(deadline) == 0) {
-            if (pidFd >= 0) ::close(pidFd);
-            return std::nullopt;
-        }
-        if (pidFd >= 0) {
-            WaitForFd(pidFd, POLLIN, MsLeft(deadline));
+        if (done < 0 || MsLeft(deadline) == 0) return std::nullopt;
+        if (pidFd.Valid()) {
+            WaitForFd(pidFd.Get(), POLLIN, MsLeft(deadline));
         } else {
             ::usleep(1000);  // kernels without pidfd: look again shortly
         }
     }
-    if (pidFd >= 0) ::close(pidFd);
     pid_ = -1;
     if (!WIFEXITED(status)) return std::nullopt;
     return WEXITSTATUS(status);
 }
 
 std::string SimProcess::ErrorOutput() {
-    AppendAvailable(err_, errText_);
+    AppendAvailable(err_.Get(), errText_);
     return errText_;
 }
 

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/unique_fd.h"
+
 namespace morvik::test {
 
 // Where the test build put the program.
@@ -37,8 +39,8 @@ public:
 private:
 
     pid_t pid_ = -1;
-    int out_ = -1;
-    int err_ = -1;
+    platform::UniqueFd out_;
+    platform::UniqueFd err_;
     std::string outBuffer_;
     std::string errText_;
 };

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "platform/eintr.h"
 #include "support/fd_wait.h"
 
 namespace morvik::test {
@@ -24,73 +25,56 @@ namespace {
 }
 
 // A loopback socket bound to a free port; the port is returned through port.
-int BoundLoopbackSocket(std::uint16_t& port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) Fail("socket");
+platform::UniqueFd BoundLoopbackSocket(std::uint16_t& port) {
+    platform::UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!fd.Valid()) Fail("socket");
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        ::close(fd);
+    if (::bind(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::getsockname(fd.Get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         Fail("bind");
     }
     port = ntohs(address.sin_port);
     return fd;
 }
 
-void CloseFd(int& fd) {
-    if (fd >= 0) ::close(fd);
-    fd = -1;
+ssize_t SendNow(int fd, std::string_view bytes) {
+    return platform::RetryOnEintr([&] { return ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL); });
 }
 
 }  // namespace
 
-TcpPeer::TcpPeer() {
-    listener_ = BoundLoopbackSocket(port_);
-    if (::listen(listener_, 5) != 0) {
-        CloseFd(listener_);
-        Fail("listen");
-    }
-}
-
-TcpPeer::~TcpPeer() {
-    CloseFd(connection_);
-    CloseFd(listener_);
+TcpPeer::TcpPeer() : listener_(BoundLoopbackSocket(port_)) {
+    if (::listen(listener_.Get(), 5) != 0) Fail("listen");
 }
 
 bool TcpPeer::Accept(int timeoutMs) {
-    if (listener_ < 0) return false;
-    if (!WaitForFd(listener_, POLLIN, timeoutMs)) return false;
-    const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-    if (fd < 0) return false;
-    CloseFd(connection_);
-    connection_ = fd;
+    if (!listener_.Valid() || !WaitForFd(listener_.Get(), POLLIN, timeoutMs)) return false;
+    platform::UniqueFd accepted(::accept4(listener_.Get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
+    if (!accepted.Valid()) return false;
+    connection_ = std::move(accepted);
     return true;
 }
 
 bool TcpPeer::Send(std::string_view bytes, int timeoutMs) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!bytes.empty()) {
-        const ssize_t sent = ::send(connection_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        const ssize_t sent = SendNow(connection_.Get(), bytes);
         if (sent > 0) {
             bytes.remove_prefix(static_cast<std::size_t>(sent));
             continue;
         }
-        if (sent < 0 && errno == EINTR) continue;
         if (sent < 0 && errno != EAGAIN) return false;
-        if (!WaitForFd(connection_, POLLOUT, MsLeft(deadline))) return false;
+        if (!WaitForFd(connection_.Get(), POLLOUT, MsLeft(deadline))) return false;
     }
     return true;
 }
 
 std::size_t TcpPeer::SendSome(std::string_view bytes) {
-    for (;;) {
-        const ssize_t sent = ::send(connection_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-        if (sent >= 0) return static_cast<std::size_t>(sent);
-        if (errno != EINTR) return 0;
-    }
+    const ssize_t sent = SendNow(connection_.Get(), bytes);
+    return sent > 0 ? static_cast<std::size_t>(sent) : 0;
 }
 
 std::string TcpPeer::Receive(std::size_t count, int timeoutMs) {
@@ -99,21 +83,20 @@ std::string TcpPeer::Receive(std::size_t count, int timeoutMs) {
     char buffer[65536];
     while (received.size() < count) {
         const std::size_t want = std::min(sizeof buffer, count - received.size());
-        const ssize_t got = ::recv(connection_, buffer, want, 0);
+        const ssize_t got = platform::RetryOnEintr([&] { return ::recv(connection_.Get(), buffer, want, 0); });
         if (got > 0) {
             received.append(buffer, static_cast<std::size_t>(got));
             continue;
         }
         if (got == 0) break;
-        if (errno == EINTR) continue;
-        if (errno != EAGAIN || !WaitForFd(connection_, POLLIN, MsLeft(deadline))) break;
+        if (errno != EAGAIN || !WaitForFd(connection_.Get(), POLLIN, MsLeft(deadline))) break;
     }
     return received;
 }
 
 std::string TcpPeer::ReceiveAvailable() {
     std::string received;
-    AppendAvailable(connection_, received);
+    AppendAvailable(connection_.Get(), received);
     return received;
 }
 
@@ -121,28 +104,26 @@ bool TcpPeer::WaitForClose(int timeoutMs) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     char buffer[65536];
     for (;;) {
-        const ssize_t got = ::recv(connection_, buffer, sizeof buffer, 0);
+        const ssize_t got = platform::RetryOnEintr([&] { return ::recv(connection_.Get(), buffer, sizeof buffer, 0); });
         if (got == 0) return true;
-        if (got > 0 || errno == EINTR) continue;
+        if (got > 0) continue;
         if (errno != EAGAIN) return true;  // reset or other end of the connection
-        if (!WaitForFd(connection_, POLLIN, MsLeft(deadline))) return false;
+        if (!WaitForFd(connection_.Get(), POLLIN, MsLeft(deadline))) return false;
     }
 }
 
-void TcpPeer::Close() { CloseFd(connection_); }
+void TcpPeer::Close() { connection_.Reset(); }
 
 void TcpPeer::Reset() {
-    if (connection_ < 0) return;
+    if (!connection_.Valid()) return;
     // A zero linger time makes close() drop the connection with RST.
     const linger abort{1, 0};
-    ::setsockopt(connection_, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
-    CloseFd(connection_);
+    ::setsockopt(connection_.Get(), SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    connection_.Reset();
 }
 
-void TcpPeer::StopListening() { CloseFd(listener_); }
+void TcpPeer::StopListening() { listener_.Reset(); }
 
-RefusingPort::RefusingPort() { fd_ = BoundLoopbackSocket(port_); }
-
-RefusingPort::~RefusingPort() { CloseFd(fd_); }
+RefusingPort::RefusingPort() : fd_(BoundLoopbackSocket(port_)) {}
 
 }  // namespace morvik::test

@@ -9,23 +9,22 @@
 #include <string>
 #include <string_view>
 
+#include "platform/unique_fd.h"
+
 namespace morvik::test {
 
 class TcpPeer {
 public:
     // Listens on 127.0.0.1 at a free port; throws std::runtime_error if it cannot.
     TcpPeer();
-    ~TcpPeer();
-    TcpPeer(const TcpPeer&) = delete;
-    TcpPeer& operator=(const TcpPeer&) = delete;
 
     std::uint16_t Port() const { return port_; }
 
     // Accepts the next connection; false when none arrived within the bound.
     bool Accept(int timeoutMs = 5000);
-    bool IsConnected() const { return connection_ >= 0; }
+    bool IsConnected() const { return connection_.Valid(); }
     // The accepted connection's descriptor, e.g. to watch it on an event loop.
-    int ConnectionFd() const { return connection_; }
+    int ConnectionFd() const { return connection_.Get(); }
 
     // Sends all bytes; false on error or when the receiver stalls past the bound.
     bool Send(std::string_view bytes, int timeoutMs = 5000);
@@ -47,9 +46,9 @@ public:
     void StopListening();
 
 private:
-    int listener_ = -1;
-    int connection_ = -1;
-    std::uint16_t port_ = 0;
+    std::uint16_t port_ = 0;  // set while the listener is made: declared first
+    platform::UniqueFd listener_;
+    platform::UniqueFd connection_;
 };
 
 // A loopback port that is bound but not listening, held for the object's
@@ -57,15 +56,12 @@ private:
 class RefusingPort {
 public:
     RefusingPort();
-    ~RefusingPort();
-    RefusingPort(const RefusingPort&) = delete;
-    RefusingPort& operator=(const RefusingPort&) = delete;
 
     std::uint16_t Port() const { return port_; }
 
 private:
-    int fd_ = -1;
-    std::uint16_t port_ = 0;
+    std::uint16_t port_ = 0;  // set while the socket is made: declared first
+    platform::UniqueFd fd_;
 };
 
 }  // namespace morvik::test

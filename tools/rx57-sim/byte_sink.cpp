@@ -4,6 +4,8 @@
 
 #include <cerrno>
 
+#include "platform/eintr.h"
+
 namespace morvik::sim {
 
 void ByteSink::Attach(int fd, platform::EventLoop::WatchId watch) {
@@ -26,9 +28,8 @@ bool ByteSink::Write(std::string_view bytes) {
 
 bool ByteSink::Flush() {
     while (!pending_.empty()) {
-        const ssize_t written = ::write(fd_, pending_.data(), pending_.size());
+        const ssize_t written = platform::RetryOnEintr([&] { return ::write(fd_, pending_.data(), pending_.size()); });
         if (written < 0) {
-            if (errno == EINTR) continue;
             if (errno == EAGAIN || errno == EWOULDBLOCK) break;
             pending_.clear();
             UpdateWatch();

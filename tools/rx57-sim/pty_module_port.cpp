@@ -12,6 +12,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "platform/eintr.h"
+
 namespace morvik::sim {
 
 namespace {
@@ -55,7 +57,7 @@ PtyModulePort::PtyModulePort(platform::EventLoop& loop, std::uint32_t initialBau
 
     // A slave that was never opened shows no hang-up; open and close it once
     // so that the program's first open looks like every later one.
-    UniqueFd slave(::open(slavePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    platform::UniqueFd slave(::open(slavePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (!slave.Valid()) Fail("cannot open " + slavePath_);
     slave.Reset();
 
@@ -108,14 +110,13 @@ void PtyModulePort::OnMasterEvent(unsigned flags) {
     if (flags & platform::EventLoop::kWritable) sink_.Flush();
     char buffer[4096];
     while (true) {
-        const ssize_t received = ::read(master_.Get(), buffer, sizeof buffer);
+        const ssize_t received = platform::RetryOnEintr([&] { return ::read(master_.Get(), buffer, sizeof buffer); });
         if (received > 0) {
             if (!cut_ && handlers_.onBytes) {
                 handlers_.onBytes(std::string_view(buffer, static_cast<std::size_t>(received)));
             }
             continue;
         }
-        if (received < 0 && errno == EINTR) continue;
         if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
         Closed();  // EIO: the last slave descriptor is gone
         return;

@@ -12,7 +12,7 @@
 
 #include "byte_sink.h"
 #include "platform/event_loop.h"
-#include "unique_fd.h"
+#include "platform/unique_fd.h"
 
 namespace morvik::sim {
 
@@ -46,7 +46,7 @@ private:
 
     platform::EventLoop& loop_;
     Handlers handlers_;
-    UniqueFd master_;
+    platform::UniqueFd master_;
     std::string slavePath_;
     bool openByProgram_ = false;
     bool cut_ = false;

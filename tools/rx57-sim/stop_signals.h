@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "platform/event_loop.h"
-#include "unique_fd.h"
+#include "platform/unique_fd.h"
 
 namespace morvik::sim {
 
@@ -20,7 +20,7 @@ public:
 
 private:
     platform::EventLoop& loop_;
-    UniqueFd signalFd_;
+    platform::UniqueFd signalFd_;
     platform::EventLoop::WatchId watch_ = 0;
 };
 

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "platform/eintr.h"
+
 namespace morvik::sim {
 
 namespace {
@@ -72,7 +74,7 @@ void TcpModuleServer::Drop() { CloseClient("connection cut"); }
 void TcpModuleServer::Accept() {
     sockaddr_in peer{};
     socklen_t length = sizeof peer;
-    UniqueFd accepted(::accept4(listener_.Get(), reinterpret_cast<sockaddr*>(&peer), &length,
+    platform::UniqueFd accepted(::accept4(listener_.Get(), reinterpret_cast<sockaddr*>(&peer), &length,
                                 SOCK_NONBLOCK | SOCK_CLOEXEC));
     if (!accepted.Valid()) return;  // the client gave up already, or a transient error
     if (client_.Valid()) CloseClient("connection replaced by a new one");
@@ -96,12 +98,12 @@ void TcpModuleServer::OnClientEvent(unsigned flags) {
         return;
     }
     char buffer[4096];
-    const ssize_t received = ::recv(client_.Get(), buffer, sizeof buffer, 0);
+    const ssize_t received = platform::RetryOnEintr([&] { return ::recv(client_.Get(), buffer, sizeof buffer, 0); });
     if (received > 0) {
         if (handlers_.onBytes) handlers_.onBytes(std::string_view(buffer, static_cast<std::size_t>(received)));
     } else if (received == 0) {
         CloseClient("connection closed by the program");
-    } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+    } else if (errno != EAGAIN && errno != EWOULDBLOCK) {
         CloseClient(std::string("connection lost: ") + std::strerror(errno));
     }
 }

@@ -10,7 +10,7 @@
 
 #include "byte_sink.h"
 #include "platform/event_loop.h"
-#include "unique_fd.h"
+#include "platform/unique_fd.h"
 
 namespace morvik::sim {
 
@@ -42,9 +42,9 @@ private:
 
     platform::EventLoop& loop_;
     Handlers handlers_;
-    UniqueFd listener_;
+    platform::UniqueFd listener_;
     platform::EventLoop::WatchId listenWatch_ = 0;
-    UniqueFd client_;
+    platform::UniqueFd client_;
     platform::EventLoop::WatchId clientWatch_ = 0;
     ByteSink sink_;
     std::string address_;

@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# The real program on an X display (ctest runs this under xvfb-run) against
+# rx57-sim: with the keyboard focus in "Device S/N", "Comment" or the monitor's
+# command line, Ctrl+Z opens the port dialog and Ctrl+C closes the window.
+# Keys come from xdotool, as from a keyboard.
+#   menu_shortcuts_under_x.sh MORVIK2 RX57_SIM
+set -euo pipefail
+unset QT_QPA_PLATFORM  # real windows on the display, not the offscreen kind
+morvik2=$1
+simulator=$2
+bound=100  # tenths of a second for anything to happen
+
+work=$(mktemp -d)
+sim_pid=""
+program_pid=""
+finish() {
+  [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null
+  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap finish EXIT
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+# Waits until the command succeeds, at most $bound tenths of a second.
+wait_for() {
+  for _ in $(seq "$bound"); do
+    "$@" >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  return 1
+}
+shown() { xdotool search --onlyvisible --name "^$1\$"; }
+logged_since() { tail -n "+$(($1 + 1))" "$work/sim.log" | grep -qF "$2"; }
+
+"$simulator" --tcp 127.0.0.1:0 --log "$work/sim.log" >"$work/sim.out" 2>&1 &
+sim_pid=$!
+wait_for grep -q '^listening on ' "$work/sim.out" || fail "the simulator did not start"
+port=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/sim.out")
+
+# The program keeps its files beside itself: a copy in its own folder.
+cp "$morvik2" "$work/morvik2"
+printf '[Port]\r\nNo=1\r\nAddr1=127.0.0.1\r\nPort1=%s\r\nComment1=rx57-sim\r\n' "$port" >"$work/DectPort.ini"
+printf '[Common]\r\nViewMonitor=1\r\n\r\n[Communication]\r\nWinSocket=1\r\nWS_IP=127.0.0.1\r\nWS_Port=%s\r\n' \
+  "$port" >"$work/morvik2.ini"
+
+# Starts the program, confirms the port dialog and waits for the module to be
+# read and idle (the first keep-alive "AT"). The focus starts in "Device S/N",
+# three Tab presses before the monitor's command line: a command typed there
+# and sent shows that it arrived. Shift+Tab then goes back to the field that is
+# $1 Tab presses after "Device S/N".
+start_with_focus() {
+  local log_start
+  log_start=$(wc -l <"$work/sim.log")
+  "$work/morvik2" >"$work/morvik2.out" 2>&1 &
+  program_pid=$!
+  wait_for shown "Communication Port" || fail "no port dialog at start"
+  xdotool windowfocus --sync "$(shown "Communication Port")" key Return
+  wait_for logged_since "$log_start" "< AT{0D}" || fail "the module was not read"
+  log_start=$(wc -l <"$work/sim.log")
+  xdotool windowfocus --sync "$(shown "Morvik II")" key Tab Tab Tab
+  xdotool type "ATI2"
+  xdotool key Return
+  wait_for logged_since "$log_start" "< ATI2{0D}" || fail "the focus did not start in Device S/N"
+  for _ in $(seq $((3 - $1))); do xdotool key shift+Tab; done
+}
+
+# Ctrl+Z opens the port dialog; it is cancelled, and Ctrl+C ends the program.
+expect_port_dialog_then_close() {
+  xdotool key ctrl+z
+  wait_for shown "Communication Port" || fail "$1: Ctrl+Z did not open the port dialog"
+  xdotool windowfocus --sync "$(shown "Communication Port")" key Escape
+  wait_for eval '! shown "Communication Port"' || fail "$1: the port dialog stays"
+  xdotool windowfocus --sync "$(shown "Morvik II")" key ctrl+c
+  wait_for eval '! kill -0 $program_pid' || fail "$1: Ctrl+C did not close the window"
+  wait "$program_pid" || true
+  program_pid=""
+  echo "ok: $1"
+}
+
+start_with_focus 0
+xdotool type "4711"
+expect_port_dialog_then_close "Device S/N"
+
+start_with_focus 1
+xdotool type "Lager 3"
+expect_port_dialog_then_close "Comment"
+
+start_with_focus 3
+xdotool type "ATI"
+expect_port_dialog_then_close "command line"

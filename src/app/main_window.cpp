@@ -298,15 +298,22 @@ QWidget* Tfm_Morvik2::BuildSubscriptionPage() {
         if (grid.CurrentRow() >= 0) view->setCurrentIndex(view->model()->index(grid.CurrentRow(), 0));
     });
     subscriptions::SubscriptionTable& table = shell_.link.table;
-    auto* popup = new QMenu(SubscriptTable);
+    subscriptions::OnAirSubscription& onAir = shell_.link.onAir;
+    PopupMenuSubscript = new QMenu(SubscriptTable);
+    QMenu* popup = PopupMenuSubscript;
     connect(popup->addAction(tr("Edit...")), &QAction::triggered, this,
             Guarded([&table] { table.miEditSubscriptionClick(); }));
     connect(popup->addAction(tr("Clear...")), &QAction::triggered, this,
             Guarded([&table] { table.miClearSubscriptionClick(); }));
-    popup->addAction(tr("Subscript-On-Air"));
+    connect(popup->addAction(tr("Subscript-On-Air")), &QAction::triggered, this, Guarded([&onAir, &grid] {
+                if (grid.CurrentRow() >= 0) onAir.miOASPosClick(grid.CurrentRow());
+            }));
     AttachPopup(SubscriptTable, popup);
-    new PressWatcher(SubscriptTable->viewport(), [this, &table](bool left) {
-        Guarded([&table, left] { table.SubscriptTableMouseDown(left); })();
+    // The editor opens only while a module is read, like the popup's commands:
+    // register traffic must not cut into a search.
+    const channel::Observable<bool>& commandsEnabled = shell_.link.model.menu.commandsEnabled;
+    new PressWatcher(SubscriptTable->viewport(), [this, &table, &commandsEnabled](bool left) {
+        Guarded([&table, left, &commandsEnabled] { table.SubscriptTableMouseDown(left && commandsEnabled.Get()); })();
     });
     auto* layout = new QVBoxLayout(tabSubscript);
     layout->addWidget(SubscriptTable);
@@ -440,6 +447,7 @@ void Tfm_Morvik2::EnableCommands(bool on) {
     for (QAction* item : miCommand->actions()) item->setEnabled(on);
     sbResetSearch->setEnabled(on);
     sbOnAirSubscription->setEnabled(on);
+    for (QAction* item : PopupMenuSubscript->actions()) item->setEnabled(on);
 }
 
 void Tfm_Morvik2::showEvent(QShowEvent* event) {

@@ -37,6 +37,7 @@ public:
     QAction* miExport = nullptr;
     QAction* miClose = nullptr;
     QMenu* miCommand = nullptr;
+    QMenu* PopupMenuSubscript = nullptr;  // on the subscription grid
     QAction* miReset = nullptr;
     QAction* miOnAir = nullptr;
     QAction* miRepeatOnAir = nullptr;

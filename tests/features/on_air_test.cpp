@@ -1,0 +1,62 @@
+// On-air subscription: the command each module gets, and a whole round
+// against the simulated module.
+
+#include "features/subscriptions/on_air_subscription.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "support/sim_link_fixture.h"
+
+namespace morvik::subscriptions {
+namespace {
+
+class OnAirCommandTest : public session::LinkFixture {};
+
+TEST_F(OnAirCommandTest, FixedPartsEnrolAndAllOthersSubscribe) {
+    Connect();
+    EnterState(channel::LinkState::kAtMode);
+    link.onAir.miOnAirSubscriptionClick();  // no module read yet
+    EXPECT_EQ(port.TakeWrites().back(), "AT^SOAC,\r");
+    const std::pair<const char*, const char*> cases[] = {
+        {"000", "AT^SENB,"}, {"001", "AT^SOAC,"}, {"002", "AT^SOAC,"}, {"003", "AT^SENB,"}};
+    for (const auto& [type, command] : cases) {
+        EnterState(channel::LinkState::kAtMode);
+        ModuleSaysAt(loop.NowMs() + 10, {type});
+        link.identification.ReadIdentity();  // the type; the identity lines time out
+        link.onAir.miOASPosClick(3);
+        EXPECT_EQ(port.TakeWrites().back(), std::string(command) + "3\r") << type;
+        EXPECT_EQ(link.fields.state, channel::LinkState::kAtOas);
+        EXPECT_FALSE(link.fields.connectTimeout.IsActive());
+    }
+}
+
+class OnAirRoundTest : public session::SimLinkFixture {};
+
+TEST_F(OnAirRoundTest, WaitsShowTheProgressAndTheEndReadsTheNewPartnerIntoTheTable) {
+    StartModule();
+    ASSERT_TRUE(SearchAndRead());
+    Sent();
+    std::vector<channel::ProgressState> shown;
+    link.model.progress.state.Subscribe([&](const channel::ProgressState& state) { shown.push_back(state); });
+    link.model.grid.SetCurrentRow(3);
+    link.onAir.miOASPosClick(link.model.grid.CurrentRow());
+    ASSERT_TRUE(loop.RunUntil([&] { return link.fields.state == channel::LinkState::kAtMode; }, 30000));
+    ASSERT_TRUE(loop.RunUntil([&] { return link.fields.connectTimeout.IsActive(); }, 30000));
+
+    const std::vector<std::string> sent = Sent();
+    ASSERT_GE(sent.size(), 2u);
+    EXPECT_EQ(sent[0], "AT^SENB,3\r");
+    EXPECT_EQ(sent[1], "ATS190=0\r");  // the table read anew
+    EXPECT_EQ(link.model.grid.Cell(3, kIdentityColumn), "2.61.17.201.1");
+    // The module waited three times, each shown from 0; the end hides the window.
+    EXPECT_EQ(std::count(MonitorLines().begin(), MonitorLines().end(), ">WAIT"), 3);
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown.front(), (channel::ProgressState{"On Air Subscript", 10, 0, true}));
+    EXPECT_FALSE(link.model.progress.state.Get().visible);
+    EXPECT_FALSE(link.onAir.Repeating());
+}
+
+}  // namespace
+}  // namespace morvik::subscriptions

@@ -41,6 +41,10 @@ Tfm_Subscript::Tfm_Subscript(QWidget* owner, const features::SubscriptionEdit& f
     edIP->setMinimumWidth(129);
     edDeviceSN->setMinimumWidth(129);
     edComment->setMinimumWidth(313);
+    lbIdentityHint = new QLabel(tr("An identity is five numbers from 0 to 255, such as 10.20.30.40.50;\n"
+                                   "an empty field or 0.0.0.0.0 clears the slot."),
+                                this);
+    lbIdentityHint->hide();
     for (QLineEdit* field : {edIP, edUAK}) field->installEventFilter(this);
 
     auto* grid = new QGridLayout;
@@ -52,6 +56,7 @@ Tfm_Subscript::Tfm_Subscript(QWidget* owner, const features::SubscriptionEdit& f
     grid->addWidget(new QLabel(tr("Comment:"), this), 2, 0);
     grid->addWidget(edComment, 3, 0, 1, 2);
     grid->addWidget(edUAK, 4, 0, 1, 2);
+    grid->addWidget(lbIdentityHint, 5, 0, 1, 2);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(BitBtn1);
@@ -111,6 +116,14 @@ bool Tfm_Subscript::edUAKKeyPress(QChar key) {
 }
 
 void Tfm_Subscript::btnOKClick() {
+    // A partial identity would mark the slot in use with stray bytes.
+    const std::string identity = edIP->text().toStdString();
+    if (!identity.empty() && identity != "0.0.0.0.0" && !subscriptions::IsCompleteIdentity(identity)) {
+        user_.Beep();
+        lbIdentityHint->show();
+        edIP->setFocus();
+        return;
+    }
     if (edUAK->text().isEmpty()) edUAK->setText(kUakPreset);
     accept();
 }

@@ -8,6 +8,7 @@
 
 #include "features/user_interaction.h"
 
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -31,6 +32,7 @@ public:
     QLineEdit* edComment = nullptr;
     QPushButton* BitBtn1 = nullptr;  // Cancel
     QPushButton* btnOK = nullptr;
+    QLabel* lbIdentityHint = nullptr;  // shown when OK meets an incomplete identity
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

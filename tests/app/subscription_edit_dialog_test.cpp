@@ -1,5 +1,6 @@
 #include "app/subscription_edit_dialog.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -45,7 +46,13 @@ TEST_F(SubscriptionEditDialogTest, TheIdentityFieldRefusesWithABeepWhatCannotBec
 TEST_F(SubscriptionEditDialogTest, OkReturnsTheFieldsWithTheUakPresetAndTheUakStopsAt47) {
     EXPECT_EQ(dialog.windowTitle(), "Subscript #3");
     EXPECT_FALSE(dialog.edUAK->isVisibleTo(&dialog));
-    QTest::keyClicks(dialog.edIP, "10.20.30.40.50");
+    // A beginning of an identity is not one: OK keeps the dialog open and says why.
+    QTest::keyClicks(dialog.edIP, "10.20");
+    dialog.btnOK->click();
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_TRUE(dialog.lbIdentityHint->isVisibleTo(&dialog));
+    EXPECT_EQ(user.beeps, 1);
+    QTest::keyClicks(dialog.edIP, ".30.40.50");
     dialog.edComment->setText("roof");
     dialog.btnOK->click();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);

@@ -126,14 +126,32 @@ TEST_F(SubscriptionStoreTest, AnotherFileNameKeepsOneRecordThatLoadsIntoTheModul
     EXPECT_EQ(module_->module.State().slots[0].state, 0);
 }
 
-TEST_F(SubscriptionStoreTest, AnIdentityTheModuleCannotTakeStopsTheLoadAtItsRow) {
+TEST_F(SubscriptionStoreTest, ADamagedFileIsRefusedWholeOrReadSafely) {
     ReadModule();
-    folder.Write("bad.ini", "[0.0.0.0.0]\r\nIPUI1=9.8.7.6.5\r\nIPUI2=9.x.7\r\nIPUI3=1.2.3.4.5\r\n");
-    user.fileAnswers.push_back(folder.File("bad.ini"));
+    const std::vector<std::string> before = Identities();
+    const std::pair<std::string, std::string> refused[] = {
+        {"IPUI1=9.8.7.6.5\r\nIPUI2=9.x.7.6.5\r\n", "IPUI2 holds \"9.x.7.6.5\""},
+        {"IPUI1=9.8.7", "IPUI1 holds \"9.8.7\""},  // cut off
+        {"IPUI3=1.2.3.4.256\r\n", "IPUI3 holds"},
+        {"IPUI1=\r\n", "IPUI1 holds \"\""},
+    };
+    for (const auto& [entries, reason] : refused) {
+        folder.Write("bad.ini", "[0.0.0.0.0]\r\n" + entries);
+        user.fileAnswers.push_back(folder.File("bad.ini"));
+        link.store.LoadSubscriptionStore();
+        ASSERT_FALSE(user.errors.empty());
+        EXPECT_NE(user.errors.back().find(reason), std::string::npos) << user.errors.back();
+        EXPECT_TRUE(Sent().empty()) << "nothing written for " << reason;
+    }
+    EXPECT_EQ(Identities(), before);
+
+    // Ten megabytes of binary junk hold no record: read safely, every slot emptied.
+    std::string junk(10 << 20, '\0');
+    for (std::size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<char>((i * 2654435761u) >> 13);
+    folder.Write("junk.ini", junk);
+    user.fileAnswers.push_back(folder.File("junk.ini"));
     link.store.LoadSubscriptionStore();
-    ASSERT_EQ(user.errors.size(), 1u);
-    EXPECT_EQ(Identities()[0], "9.8.7.6.5");
-    EXPECT_EQ(Identities()[2], "0.0.0.0.0");  // never reached, and the grid shows the module
+    EXPECT_EQ(Identities(), std::vector<std::string>(16, "0.0.0.0.0"));
 }
 
 TEST_F(SubscriptionStoreTest, AStoreThatCannotBeWrittenKeepsTheChangeAndSaysSo) {

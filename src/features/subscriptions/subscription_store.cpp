@@ -1,5 +1,6 @@
 #include "features/subscriptions/subscription_store.h"
 
+#include "features/subscriptions/identity_text.h"
 #include "features/subscriptions/subscription_table.h"
 #include "platform/ini_file.h"
 
@@ -60,8 +61,12 @@ void SubscriptionStore::SaveSubscriptionStore(bool silent) {
         path = *chosen;
     }
     const std::string section = StoreSection(path, panel_.edIPUI.Get());
-    // Before any module was read there is no device to keep the record under.
-    if (section.empty()) return;
+    // Before any module was read there is no device to keep the record
+    // under: the change waits for one.
+    if (section.empty()) {
+        changed_ = true;
+        return;
+    }
 
     platform::IniFile file;
     bool saved = file.Load(path);
@@ -118,6 +123,15 @@ void SubscriptionStore::LoadSubscriptionStore() {
         return;
     }
     const std::string section = StoreSection(*path, panel_.edIPUI.Get());
+    // The whole file is checked first: a bad identity must not leave the
+    // module's table half rewritten.
+    for (int row = 1; row <= grid_.RowCount(); ++row) {
+        const std::string identity = file.ReadString(section, IdentityKey(row), kEmptyIdentity);
+        if (identity == kEmptyIdentity || IsCompleteIdentity(identity)) continue;
+        user_.ShowError("The subscription store " + *path + " was not loaded: " + IdentityKey(row) + " holds \"" +
+                        identity + "\", which is not an identity of five numbers from 0 to 255.");
+        return;
+    }
     panel_.edSN.Set(file.ReadString(section, kDeviceSerialKey));
     panel_.edComment.Set(file.ReadString(section, kDeviceCommentKey));
     for (int slot = 0; slot < grid_.RowCount(); ++slot) {
@@ -125,9 +139,7 @@ void SubscriptionStore::LoadSubscriptionStore() {
         table_.ClearSubscriptionSlot(slot);
         const std::optional<bool> written =
             table_.WriteSubscriptionIdentity(file.ReadString(section, IdentityKey(row), kEmptyIdentity));
-        // An identity the module cannot take stops the load at its row (the
-        // user has been told); the grid still shows what the module holds.
-        if (!written) break;
+        if (!written) break;  // refused, and said so; the grid shows what the module holds
         if (*written) {
             grid_.SetCell(slot, kSerialColumn, file.ReadString(section, SerialKey(row)));
             grid_.SetCell(slot, kCommentColumn, file.ReadString(section, CommentKey(row)));

@@ -131,6 +131,7 @@ void SubscriptionTable::EditSelectedSubscription() {
     features::SubscriptionEdit fields{"Subscript #" + std::to_string(slot), grid_.Cell(slot, kIdentityColumn),
                                       grid_.Cell(slot, kSerialColumn), grid_.Cell(slot, kCommentColumn)};
     if (!user_.EditSubscription(fields)) return;
+    if (fields.identity.empty()) fields.identity = kEmptyIdentity;  // an emptied field clears the slot
     if (fields.identity != grid_.Cell(slot, kIdentityColumn)) {
         ClearSubscriptionSlot(slot);
         if (!WriteSubscriptionIdentity(fields.identity).has_value()) {

@@ -73,9 +73,6 @@ public:
         }
         return writes;
     }
-    std::size_t Count(const Lines& lines, const std::string& text) const {
-        return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), text));
-    }
 
     test::TempDir folder;
     platform::VirtualLoop loop;
@@ -219,7 +216,7 @@ TEST(PortChanges, OnlyTheLastOnesSearchRunsAndEveryEarlierWaitEnds) {
     p.loop.AdvanceBy(20000);
 
     const Lines since = p.WritesFrom(lastChange);
-    EXPECT_EQ(p.Count(since, "ATS154?{0D}"), 1u) << "one reading";
+    EXPECT_EQ(std::count(since.begin(), since.end(), "ATS154?{0D}"), 1) << "one reading";
     for (const std::string& text : p.WritesFrom(read)) EXPECT_EQ(text, "AT{0D}") << "only keep-alive probes after the read";
     for (const std::string& entry : p.PortEventsFrom(read)) {
         EXPECT_EQ(entry.find(" close"), std::string::npos) << entry;

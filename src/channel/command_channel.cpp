@@ -9,7 +9,7 @@ CommandChannel::CommandChannel(platform::EventLoop& loop, PortSeam& port, LinkFi
     : loop_(loop), port_(port), fields_(fields), statusBar_(statusBar), monitor_(monitor) {}
 
 void CommandChannel::SendCommand(const std::string& text) {
-    if (fields_.closing) return;
+    if (fields_.Halted()) return;
     Send(text);
 }
 
@@ -30,7 +30,7 @@ void CommandChannel::Send(const std::string& text) {
 }
 
 std::string CommandChannel::WaitForAnswer(std::int64_t intervalMs, bool wait) {
-    if (fields_.closing) {
+    if (fields_.Halted()) {
         if (wait) fields_.NoAnswer = true;
         return {};
     }
@@ -58,6 +58,7 @@ std::string CommandChannel::WaitForAnswer(std::int64_t intervalMs, bool wait) {
     SetBusy(false);
     if (overtaken()) {
         fields_.NoAnswer = true;
+        Unwind();
         return {};
     }
     fields_.timeout.Stop();
@@ -66,6 +67,15 @@ std::string CommandChannel::WaitForAnswer(std::int64_t intervalMs, bool wait) {
         ++fields_.NoAnswerCount;
     }
     return fields_.AnswerLine;
+}
+
+void CommandChannel::Unwind() {
+    if (fields_.closing || fields_.unwinding) return;
+    fields_.unwinding = true;
+    // Runs once control is back in a loop that is not overtaken: the outermost one.
+    loop_.Post([&fields = fields_, alive = std::weak_ptr<bool>(alive_)] {
+        if (alive.lock()) fields.unwinding = false;
+    });
 }
 
 std::string CommandChannel::QueryCommand(const std::string& command, bool wait) {

@@ -3,6 +3,7 @@
 // awaited through WaitForAnswer; the monitor logs the traffic and the busy
 // counter shows how many waits are in progress.
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -53,6 +54,10 @@ public:
 
     bool NoAnswer() const { return fields_.NoAnswer; }
 
+    // A wait ended because a newer search overtook it: until the loop runs
+    // events again, everything its callers try is refused (LinkFields::unwinding).
+    void Unwind();
+
 private:
     void Send(const std::string& text);
 
@@ -63,6 +68,8 @@ private:
     Monitor& monitor_;
     int busyCount_ = 0;
     bool monitorMuted_ = false;
+    // The posted end of an unwinding checks it, so none runs after the channel is gone.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 // The integer a register answer holds, read as the usual string-to-integer

@@ -38,6 +38,11 @@ struct LinkFields {
     // once, and only the shutdown sequence itself still sends, changes the
     // link state or touches the port.
     bool closing = false;
+    // Set while the waits that a newer search overtook unwind, until the loop
+    // runs events again: the code they return to (a feature's loop of
+    // commands, say) neither sends, nor waits, nor changes the link state.
+    bool unwinding = false;
+    bool Halted() const { return closing || unwinding; }
 
     // Window-style timers: each handler stops its timer first.
     platform::Timer delayTimer;  // one pending delayed action, chosen by delayTag

@@ -77,6 +77,7 @@ void ApplicationShell::FormCloseQuery() {
     // inside nested waits (a reading sequence, a search step), which then
     // unwind without doing anything more once this returns.
     link.fields.closing = true;
+    link.fields.unwinding = false;  // the shutdown decides from here on
     link.fields.timeout.Stop();
     link.fields.delayTimer.Stop();
     if (link.machine.State() == channel::LinkState::kOffline) return;

@@ -52,32 +52,34 @@ LinkStateMachine::~LinkStateMachine() {
 
 void LinkStateMachine::SetLinkState(channel::LinkState state) {
     // Once closing, only the shutdown sequence changes the state, to Shutdown.
-    if (fields_.closing && state != channel::LinkState::kShutdown) return;
+    if (fields_.closing ? state != channel::LinkState::kShutdown : fields_.unwinding) return;
     fields_.state = state;
     model_.statusBar.SetText(channel::kLinkStatePanel, channel::LinkStateText(state));
 }
 
 void LinkStateMachine::StartDelay(std::int64_t intervalMs, int tag) {
     // Once closing, the delay timer only times the shutdown's own pauses.
-    if (fields_.closing && tag != channel::kPlainDelay) return;
+    if (fields_.closing ? tag != channel::kPlainDelay : fields_.unwinding) return;
     fields_.delayTag = tag;
     fields_.delayTimer.SetInterval(intervalMs);
     fields_.delayTimer.Start();
 }
 
 bool LinkStateMachine::PumpedWait(std::int64_t intervalMs) {
-    if (fields_.closing) return false;
+    if (fields_.Halted()) return false;
     const std::uint64_t generation = fields_.generation;
     StartDelay(intervalMs, channel::kPlainDelay);
     channel_.SetBusy(true);
     // Blocks until the next event (the delay timer is one), not in slices.
     while (fields_.delayTimer.IsActive() && IsCurrent(generation)) loop_.WaitForEvents(-1);
     channel_.SetBusy(false);
-    return IsCurrent(generation);
+    if (IsCurrent(generation)) return true;
+    channel_.Unwind();
+    return false;
 }
 
 bool LinkStateMachine::IsCurrent(std::uint64_t generation) const {
-    return !fields_.closing && fields_.generation == generation;
+    return !fields_.Halted() && fields_.generation == generation;
 }
 
 void LinkStateMachine::StartNewSearch() { ++fields_.generation; }
@@ -227,7 +229,7 @@ void LinkStateMachine::OnAirEndSequence() {
 void LinkStateMachine::RestartOnAir() { parts_.onAir.StartOnAirSubscription(); }
 
 void LinkStateMachine::ResetSearch() {
-    if (fields_.closing) return;
+    if (fields_.Halted()) return;
     parts_.store.SaveSubscriptionStore(true);
     model_.menu.EnableCommands(false);
     if (fields_.state != channel::LinkState::kSearch) return;

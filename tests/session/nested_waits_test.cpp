@@ -228,6 +228,27 @@ TEST(PortChanges, OnlyTheLastOnesSearchRunsAndEveryEarlierWaitEnds) {
     EXPECT_EQ(p.user.portCalls.size(), 31u);
 }
 
+TEST(PortChanges, AFeaturesRunOfCommandsOvertakenByAPortChangeSendsNothingMore) {
+    ProgramWithModule p(SilentOn("ATS2=*"));
+    p.Start();
+    ASSERT_TRUE(p.loop.RunUntil([&] { return p.link().fields.connectTimeout.IsActive(); }, 30000));
+    // The profile's write-back: a command for every row, each waited for.
+    p.loop.StartTimer(500, false, [&] { p.link().profile.WriteProfile(); });
+    std::int64_t changed = -1;
+    p.loop.StartTimer(1000, false, [&] {
+        changed = p.loop.NowMs();
+        p.user.portAnswers.push_back(ProgramWithModule::Com2());
+        p.shell.connection.miPortClick();
+    });
+    ASSERT_TRUE(p.loop.RunUntil([&] { return changed >= 0 && p.link().fields.connectTimeout.IsActive(); }, 30000));
+    for (const std::string& text : p.WritesFrom(changed)) {
+        EXPECT_EQ(text.rfind("ATS3=", 0), std::string::npos) << "the write-back went on after the port change";
+        EXPECT_EQ(text.rfind("AT&W", 0), std::string::npos) << text;
+    }
+    EXPECT_EQ(p.link().channel.BusyCount(), 0);
+    EXPECT_TRUE(p.link().model.menu.commandsEnabled.Get());
+}
+
 // ---------------------------------------------------------------------------
 // A wait ends at its time-out whatever happens to the port during it.
 

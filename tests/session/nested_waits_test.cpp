@@ -129,7 +129,7 @@ std::vector<CloseCase> CloseCases() {
     return {
         {"GuardTime", sim::DefaultModuleConfig(), {}, " Data", 1000, kShutdownOutsideAtMode},
         {"EscapeWait", sim::DefaultModuleConfig(), {}, " AT-Start", 10, kShutdownOutsideAtMode},
-        {"RegisterRead", SilentOn("ATS154?"), {}, "<ATS154?{0D}", 100, kShutdownInAtMode},
+        {"RegisterRead", SilentOn("ATS220?"), {}, "<ATS220?{0D}", 100, kShutdownInAtMode},
         {"IdentityReadAnsweredLate", SilentOn("ATI1"), {}, "<ATI1{0D}", 100, kShutdownInAtMode},
         {"ProfileRead", SilentOn("AT&V0"), {}, "<AT&V0{0D}", 100, kShutdownInAtMode},
         // The first search step's port pause: DTR is off and the port closed already.

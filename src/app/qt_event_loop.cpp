@@ -218,14 +218,15 @@ void QtEventLoop::ProcessPendingEvents() {
 }
 
 void QtEventLoop::WaitForEvents(std::int64_t maxMs) {
-    if (maxMs <= 0) {
+    if (maxMs == 0) {
         ProcessPendingEvents();
         return;
     }
-    // A private timer bounds the wait: Qt's own wait has no time limit.
-    const int wakeUp = startTimer(ClampInterval(maxMs), Qt::PreciseTimer);
+    // Qt's wait returns once it has delivered something; a private timer
+    // bounds it when there is a limit (Qt's own wait has none).
+    const int wakeUp = maxMs > 0 ? startTimer(ClampInterval(maxMs), Qt::PreciseTimer) : 0;
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    killTimer(wakeUp);
+    if (wakeUp != 0) killTimer(wakeUp);
 }
 
 int QtEventLoop::Run() {

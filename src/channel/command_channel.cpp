@@ -4,19 +4,18 @@
 
 namespace morvik::channel {
 
-namespace {
-
-// Waits poll briefly so an answer is handled the moment it arrives, without
-// blocking on the port and without a busy loop.
-constexpr std::int64_t kWaitSliceMs = 2;
-
-}  // namespace
-
 CommandChannel::CommandChannel(platform::EventLoop& loop, PortSeam& port, LinkFields& fields,
                                StatusBar& statusBar, Monitor& monitor)
     : loop_(loop), port_(port), fields_(fields), statusBar_(statusBar), monitor_(monitor) {}
 
 void CommandChannel::SendCommand(const std::string& text) {
+    if (fields_.Halted()) return;
+    Send(text);
+}
+
+void CommandChannel::SendShutdownCommand(const std::string& text) { Send(text); }
+
+void CommandChannel::Send(const std::string& text) {
     if (!statusBar_.Connected() || fields_.state == LinkState::kShutdown) return;
     fields_.receivedLines.clear();
     LogToMonitor(text, false);
@@ -31,19 +30,52 @@ void CommandChannel::SendCommand(const std::string& text) {
 }
 
 std::string CommandChannel::WaitForAnswer(std::int64_t intervalMs, bool wait) {
+    if (fields_.Halted()) {
+        if (wait) fields_.NoAnswer = true;
+        return {};
+    }
     fields_.timeout.SetInterval(intervalMs);
     fields_.timeout.Start();
     statusBar_.SetText(kErrorPanel, "");
     if (!wait) return {};
+    const std::uint64_t generation = fields_.generation;
+    const std::uint64_t armed = fields_.timeout.Starts();
+    const std::int64_t deadline = loop_.NowMs() + intervalMs;
+    const auto overtaken = [&] { return fields_.closing || fields_.generation != generation; };
+    // The time-out is shared: an inner wait re-arms it and stops it when it
+    // ends, which ends this wait too. Only when someone re-armed it without
+    // waiting does this wait's own deadline decide.
+    const auto timedOut = [&] {
+        return !fields_.timeout.IsActive() ||
+               (fields_.timeout.Starts() != armed && loop_.NowMs() >= deadline);
+    };
     SetBusy(true);
-    while (fields_.AnswerLine.empty() && fields_.timeout.IsActive()) loop_.WaitForEvents(kWaitSliceMs);
+    while (fields_.AnswerLine.empty() && !timedOut() && !overtaken()) {
+        // Blocks until the next event (the time-out is one), not in slices.
+        const std::int64_t left = deadline - loop_.NowMs();
+        loop_.WaitForEvents(fields_.timeout.Starts() != armed && left > 0 ? left : -1);
+    }
     SetBusy(false);
+    if (overtaken()) {
+        fields_.NoAnswer = true;
+        Unwind();
+        return {};
+    }
     fields_.timeout.Stop();
     if (fields_.AnswerLine.empty()) {
         fields_.NoAnswer = true;
         ++fields_.NoAnswerCount;
     }
     return fields_.AnswerLine;
+}
+
+void CommandChannel::Unwind() {
+    if (fields_.closing || fields_.unwinding) return;
+    fields_.unwinding = true;
+    // Runs once control is back in a loop that is not overtaken: the outermost one.
+    loop_.Post([&fields = fields_, alive = std::weak_ptr<bool>(alive_)] {
+        if (alive.lock()) fields.unwinding = false;
+    });
 }
 
 std::string CommandChannel::QueryCommand(const std::string& command, bool wait) {

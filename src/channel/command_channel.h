@@ -3,6 +3,7 @@
 // awaited through WaitForAnswer; the monitor logs the traffic and the busy
 // counter shows how many waits are in progress.
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,8 +27,15 @@ public:
     // not shutting down; logs it and remembers it for echo suppression. Port
     // errors are swallowed; a following wait then times out.
     void SendCommand(const std::string& text);
-    // Starts the answer time-out; with wait, processes events until an answer
-    // is stored or the time-out stopped. An empty answer sets NoAnswer.
+    // The shutdown sequence's own command ("ATZ"): the one text that still
+    // goes out once the close request has begun the shutdown.
+    void SendShutdownCommand(const std::string& text);
+    // Starts the answer time-out; with wait, blocks in the event loop until
+    // an answer is stored, the time-out stopped or intervalMs passed (even if
+    // someone else re-armed the shared time-out meanwhile). An empty answer
+    // sets NoAnswer. A wait that a newer search or the shutdown overtook ends
+    // at once with an empty answer and NoAnswer set, so that the reading
+    // sequence it belongs to skips its remaining reads.
     std::string WaitForAnswer(std::int64_t intervalMs, bool wait);
     // Clears AnswerLine, sends the command with CR and waits up to 8000 ms.
     std::string QueryCommand(const std::string& command, bool wait);
@@ -46,7 +54,13 @@ public:
 
     bool NoAnswer() const { return fields_.NoAnswer; }
 
+    // A wait ended because a newer search overtook it: until the loop runs
+    // events again, everything its callers try is refused (LinkFields::unwinding).
+    void Unwind();
+
 private:
+    void Send(const std::string& text);
+
     platform::EventLoop& loop_;
     PortSeam& port_;
     LinkFields& fields_;
@@ -54,6 +68,8 @@ private:
     Monitor& monitor_;
     int busyCount_ = 0;
     bool monitorMuted_ = false;
+    // The posted end of an unwinding checks it, so none runs after the channel is gone.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 // The integer a register answer holds, read as the usual string-to-integer

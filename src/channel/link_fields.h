@@ -2,6 +2,7 @@
 // The link's buffers, flags and timers, shared by the state machine that reads
 // the module and the command channel that talks to it.
 
+#include <cstdint>
 #include <deque>
 #include <string>
 
@@ -27,6 +28,21 @@ struct LinkFields {
     int NoAnswerCount = 0;
     int SearchStep = 0;      // which reset action the next search step performs
     int TestAttempts = 0;
+
+    // Raised by every new search that replaces the running one (the Port
+    // command, the baud change, Reset/Search): the waits begun before it end
+    // at once and the sequences that ran them stop, so only the newest search
+    // goes on however deeply the older ones were nested.
+    std::uint64_t generation = 0;
+    // Set once the close request has begun the shutdown: every wait ends at
+    // once, and only the shutdown sequence itself still sends, changes the
+    // link state or touches the port.
+    bool closing = false;
+    // Set while the waits that a newer search overtook unwind, until the loop
+    // runs events again: the code they return to (a feature's loop of
+    // commands, say) neither sends, nor waits, nor changes the link state.
+    bool unwinding = false;
+    bool Halted() const { return closing || unwinding; }
 
     // Window-style timers: each handler stops its timer first.
     platform::Timer delayTimer;  // one pending delayed action, chosen by delayTag

@@ -4,12 +4,17 @@ namespace morvik::channel {
 
 void Monitor::Append(std::string line) {
     lines_.push_back(std::move(line));
-    for (std::size_t i = 0; i < appendListeners_.size(); ++i) appendListeners_[i](lines_.back());
+    // Listeners added while we notify hear from the next line on. The line is
+    // passed as a copy: a listener may append or clear.
+    const std::string appended = lines_.back();
+    const std::size_t count = appendListeners_.size();
+    for (std::size_t i = 0; i < count; ++i) appendListeners_[i](appended);
 }
 
 void Monitor::Clear() {
     lines_.clear();
-    for (std::size_t i = 0; i < clearListeners_.size(); ++i) clearListeners_[i]();
+    const std::size_t count = clearListeners_.size();
+    for (std::size_t i = 0; i < count; ++i) clearListeners_[i]();
 }
 
 void Monitor::miMonitorClick() {

@@ -2,6 +2,7 @@
 // The monitor pane's content: the logged command traffic, one text per line,
 // and whether the pane is shown.
 
+#include <deque>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -35,8 +36,9 @@ public:
 
 private:
     std::vector<std::string> lines_;
-    std::vector<AppendListener> appendListeners_;
-    std::vector<ClearListener> clearListeners_;
+    // Deques: a listener added during a notification never moves the running one.
+    std::deque<AppendListener> appendListeners_;
+    std::deque<ClearListener> clearListeners_;
 };
 
 // A text as the monitor shows it: every character below 0x20 as "{" + two

@@ -1,9 +1,10 @@
 #pragma once
 // A value the widgets show: the logic sets it, observers hear about each change.
 
+#include <cstddef>
+#include <deque>
 #include <functional>
 #include <utility>
-#include <vector>
 
 namespace morvik::channel {
 
@@ -21,15 +22,20 @@ public:
     void Set(const T& value) {
         if (value == value_) return;
         value_ = value;
-        // By index: a listener may subscribe another one while we notify.
-        for (std::size_t i = 0; i < listeners_.size(); ++i) listeners_[i](value_);
+        // A listener may subscribe another one while we notify: the new one
+        // hears from the next change on, and the running one never moves.
+        // Each hears this value, even if one of them sets another meanwhile.
+        const T notified = value_;
+        const std::size_t count = listeners_.size();
+        for (std::size_t i = 0; i < count; ++i) listeners_[i](notified);
     }
 
     void Subscribe(Listener listener) { listeners_.push_back(std::move(listener)); }
 
 private:
     T value_{};
-    std::vector<Listener> listeners_;
+    // A deque: adding at its end never moves the listeners already in it.
+    std::deque<Listener> listeners_;
 };
 
 }  // namespace morvik::channel

@@ -74,6 +74,7 @@ void Timer::SetInterval(std::int64_t ms) {
 
 void Timer::Start() {
     Stop();
+    ++starts_;
     id_ = loop_.StartTimer(intervalMs_, !singleShot_, [this] { Fire(); });
 }
 

@@ -89,6 +89,9 @@ public:
     void Start();
     void Stop();
     bool IsActive() const;
+    // How often Start ran: a wait that armed the timer can tell whether
+    // someone else has restarted it since.
+    std::uint64_t Starts() const { return starts_; }
     // Enabled := on, as a window timer: True (re)starts, False stops.
     void SetEnabled(bool on) { on ? Start() : Stop(); }
 
@@ -100,6 +103,7 @@ private:
     std::int64_t intervalMs_ = 1000;
     bool singleShot_ = false;
     EventLoop::TimerId id_ = 0;
+    std::uint64_t starts_ = 0;
 };
 
 }  // namespace morvik::platform

@@ -7,7 +7,6 @@ namespace morvik::session {
 namespace {
 
 constexpr std::int64_t kShutdownPauseMs = 1000;
-constexpr std::int64_t kPauseSliceMs = 100;
 
 }  // namespace
 
@@ -64,11 +63,23 @@ void ApplicationShell::FormCreate() {
 bool ApplicationShell::ShouldCloseOnShow() const { return link.machine.State() == channel::LinkState::kOffline; }
 
 void ApplicationShell::ShutdownPause(std::int64_t ms) {
+    // Nothing else arms the delay timer once closing; the pause ends on time all the same.
+    const std::int64_t end = loop_.NowMs() + ms;
     link.machine.StartDelay(ms, channel::kPlainDelay);
-    while (link.fields.delayTimer.IsActive()) loop_.WaitForEvents(kPauseSliceMs);
+    for (std::int64_t now; link.fields.delayTimer.IsActive() && (now = loop_.NowMs()) < end;) {
+        loop_.WaitForEvents(end - now);
+    }
 }
 
 void ApplicationShell::FormCloseQuery() {
+    // From here on every wait ends at once and nothing but this sequence sends,
+    // changes the link state or touches the port: the close may come from deep
+    // inside nested waits (a reading sequence, a search step), which then
+    // unwind without doing anything more once this returns.
+    link.fields.closing = true;
+    link.fields.unwinding = false;  // the shutdown decides from here on
+    link.fields.timeout.Stop();
+    link.fields.delayTimer.Stop();
     if (link.machine.State() == channel::LinkState::kOffline) return;
     link.store.SaveSubscriptionStore(true);
     link.fields.connectTimeout.Stop();
@@ -90,7 +101,7 @@ void ApplicationShell::FormCloseQuery() {
     if (link.machine.State() == channel::LinkState::kAtMode) {
         // Offline without a new status text: the dispatcher ignores what the reset brings.
         link.fields.state = channel::LinkState::kOffline;
-        link.channel.SendCommand("ATZ\r");
+        link.channel.SendShutdownCommand("ATZ\r");
         ShutdownPause(kShutdownPauseMs);
     }
     link.machine.SetLinkState(channel::LinkState::kShutdown);

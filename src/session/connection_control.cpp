@@ -38,6 +38,14 @@ ConnectionControl::~ConnectionControl() {
 }
 
 void ConnectionControl::miPortClick() {
+    if (link_.fields.closing) return;
+    // The search this command starts replaces any running one, however deeply
+    // its waits are nested below this call: they end as soon as control
+    // returns to them. Its pending step and time-out must not run while the
+    // dialog is shown.
+    link_.machine.StartNewSearch();
+    link_.fields.delayTimer.Stop();
+    link_.fields.timeout.Stop();
     link_.fields.connectTimeout.Stop();
     if (port_.IsOpen()) {
         port_.FlushInput();
@@ -90,13 +98,18 @@ void ConnectionControl::ComPortWsError(int code) {
 void ConnectionControl::miChangeBaudClick() { ChangeModuleBaud(baudItemTag_ == 1); }
 
 void ConnectionControl::ChangeModuleBaud(bool high) {
+    const std::uint64_t generation = link_.fields.generation;
     link_.channel.QueryCommand(high ? "AT&W-1\\R10&W1&F1" : "AT&W-1\\R7&W1&F1", true);
+    // A port change or the shutdown came while the module was being told.
+    if (!link_.machine.IsCurrent(generation)) return;
+    link_.machine.StartNewSearch();
     if (!winSocket_) SetPortSpeed(high);
     link_.machine.SetLinkState(channel::LinkState::kSearch);
     link_.machine.StartDelay(kFirstSearchStepMs, channel::kSearchStepDelay);
 }
 
 void ConnectionControl::SetPortSpeed(bool high) {
+    if (link_.fields.closing) return;
     port_.Close();
     if (high) {
         port_.SetBaud(kHighBaud);

@@ -6,7 +6,6 @@ namespace morvik::session {
 
 namespace {
 
-constexpr std::int64_t kPumpSliceMs = 100;
 constexpr std::int64_t kFirstStepDelayMs = 100;
 constexpr std::int64_t kSearchStepMs = 2000;
 constexpr std::int64_t kPortClosedMs = 500;
@@ -52,22 +51,38 @@ LinkStateMachine::~LinkStateMachine() {
 }
 
 void LinkStateMachine::SetLinkState(channel::LinkState state) {
+    // Once closing, only the shutdown sequence changes the state, to Shutdown.
+    if (fields_.closing ? state != channel::LinkState::kShutdown : fields_.unwinding) return;
     fields_.state = state;
     model_.statusBar.SetText(channel::kLinkStatePanel, channel::LinkStateText(state));
 }
 
 void LinkStateMachine::StartDelay(std::int64_t intervalMs, int tag) {
+    // Once closing, the delay timer only times the shutdown's own pauses.
+    if (fields_.closing ? tag != channel::kPlainDelay : fields_.unwinding) return;
     fields_.delayTag = tag;
     fields_.delayTimer.SetInterval(intervalMs);
     fields_.delayTimer.Start();
 }
 
-void LinkStateMachine::PumpedWait(std::int64_t intervalMs) {
+bool LinkStateMachine::PumpedWait(std::int64_t intervalMs) {
+    if (fields_.Halted()) return false;
+    const std::uint64_t generation = fields_.generation;
     StartDelay(intervalMs, channel::kPlainDelay);
     channel_.SetBusy(true);
-    while (fields_.delayTimer.IsActive()) loop_.WaitForEvents(kPumpSliceMs);
+    // Blocks until the next event (the delay timer is one), not in slices.
+    while (fields_.delayTimer.IsActive() && IsCurrent(generation)) loop_.WaitForEvents(-1);
     channel_.SetBusy(false);
+    if (IsCurrent(generation)) return true;
+    channel_.Unwind();
+    return false;
 }
+
+bool LinkStateMachine::IsCurrent(std::uint64_t generation) const {
+    return !fields_.Halted() && fields_.generation == generation;
+}
+
+void LinkStateMachine::StartNewSearch() { ++fields_.generation; }
 
 void LinkStateMachine::DataPacketStringPacket(const std::string& data) {
     std::optional<std::string> line = channel::DispatchableLine(data, fields_.EchoText);
@@ -85,6 +100,7 @@ void LinkStateMachine::DispatchReceivedLine() {
 }
 
 void LinkStateMachine::Dispatch(const std::string& line) {
+    if (fields_.closing) return;
     switch (fields_.state) {
         case channel::LinkState::kOffline:
         case channel::LinkState::kShutdown:
@@ -154,6 +170,7 @@ void LinkStateMachine::RestartConnectTimeout() {
 }
 
 void LinkStateMachine::ReadingSequence() {
+    const std::uint64_t generation = fields_.generation;
     fields_.delayTimer.Stop();
     fields_.SearchStep = 0;
     SetLinkState(channel::LinkState::kAtMode);
@@ -173,6 +190,8 @@ void LinkStateMachine::ReadingSequence() {
     progress.SetProgress(-1);
     if (!fields_.NoAnswer) parts_.table.ReadAllSubscriptions(true);
     progress.SetProgress(-1);
+    // A newer search or the shutdown overtook this one: its reads were skipped, and nothing more is its to do.
+    if (!IsCurrent(generation)) return;
     RestoreDetailsIfIdentified();
 
     if (fields_.NoAnswer) {
@@ -199,7 +218,7 @@ void LinkStateMachine::OnAirEndSequence() {
     if (fields_.NoAnswer) {
         ResetSearch();
     } else if (parts_.onAir.Repeating()) {
-        PumpedWait(kOnAirRestartPauseMs);
+        if (!PumpedWait(kOnAirRestartPauseMs)) return;
         PostToSelf(&LinkStateMachine::RestartOnAir);
     } else {
         fields_.connectTimeout.Start();
@@ -210,6 +229,7 @@ void LinkStateMachine::OnAirEndSequence() {
 void LinkStateMachine::RestartOnAir() { parts_.onAir.StartOnAirSubscription(); }
 
 void LinkStateMachine::ResetSearch() {
+    if (fields_.Halted()) return;
     parts_.store.SaveSubscriptionStore(true);
     model_.menu.EnableCommands(false);
     if (fields_.state != channel::LinkState::kSearch) return;
@@ -226,6 +246,7 @@ void LinkStateMachine::ResetSearch() {
     parts_.table.InitSubscriptionTable();
     SetLinkState(channel::LinkState::kSearch);
 
+    const std::uint64_t generation = fields_.generation;
     try {
         ResetAction();
     } catch (const std::exception& error) {
@@ -234,6 +255,7 @@ void LinkStateMachine::ResetSearch() {
         user_.ShowError(error.what());
         return;
     }
+    if (!IsCurrent(generation)) return;  // a newer search has armed its own step
     StartDelay(kSearchStepMs, channel::kSearchStepDelay);
     ++fields_.SearchStep;
     model_.progress.SetProgress(fields_.SearchStep);
@@ -263,19 +285,21 @@ void LinkStateMachine::ResetAction() {
 void LinkStateMachine::ReopenPort(std::int64_t closedMs) {
     port_.SetDtr(false);
     port_.Close();
-    PumpedWait(closedMs);
+    // Overtaken by a newer search, which opens the port its own way, or by the shutdown.
+    if (!PumpedWait(closedMs)) return;
     port_.Open();
     port_.SetDtr(true);
 }
 
 void LinkStateMachine::EnterCommandMode() {
-    PumpedWait(kGuardTimeMs);  // also replaces the pending search step
+    const std::uint64_t generation = fields_.generation;
+    if (!PumpedWait(kGuardTimeMs)) return;  // also replaces the pending search step
     SetLinkState(channel::LinkState::kAtStart);
     // A stale answer from an earlier exchange must not end the wait for "OK" at once.
     fields_.AnswerLine.clear();
     channel_.SendCommand("+++");
     channel_.SetBusy(true);
-    if (channel_.WaitForAnswer(kEscapeTimeoutMs, true).empty()) {
+    if (channel_.WaitForAnswer(kEscapeTimeoutMs, true).empty() && IsCurrent(generation)) {
         SetLinkState(channel::LinkState::kSearch);
         ResetSearch();
     }
@@ -299,6 +323,7 @@ void LinkStateMachine::CancelOperation() {
 
 void LinkStateMachine::DelayTimerTimer() {
     fields_.delayTimer.Stop();
+    if (fields_.closing) return;
     switch (fields_.delayTag) {
         case channel::kSearchStepDelay:
             ResetSearch();
@@ -314,6 +339,7 @@ void LinkStateMachine::DelayTimerTimer() {
 
 void LinkStateMachine::TimeoutTimer() {
     fields_.timeout.Stop();
+    if (fields_.closing) return;
     if (fields_.state != channel::LinkState::kSearch) return;  // the stopped timer ends the pending wait
     model_.statusBar.SetText(channel::kErrorPanel, "ERROR: No Modul found!");
     ResetSearch();
@@ -321,6 +347,10 @@ void LinkStateMachine::TimeoutTimer() {
 
 void LinkStateMachine::ConnectTimeoutTimer() {
     if (!fields_.connectTimeout.IsActive()) return;
+    if (fields_.closing) {
+        fields_.connectTimeout.Stop();
+        return;
+    }
     if (channel_.BusyCount() > 0) {
         // A wait is in progress and its own time-out watches the module. A
         // probe nested in it would hand its "OK" to the waiting command as
@@ -331,8 +361,11 @@ void LinkStateMachine::ConnectTimeoutTimer() {
     fields_.connectTimeout.Stop();
     channel_.SetMonitorMuted(true);  // neither the probe nor its answer reaches the monitor
     model_.statusBar.SetText(channel::kBusyPanel, "x");
+    const std::uint64_t generation = fields_.generation;
     const std::string answer = channel_.QueryCommand("AT", true);
-    if (!answer.empty() || (fields_.state != channel::LinkState::kSearch && fields_.state != channel::LinkState::kAtMode)) {
+    if (!IsCurrent(generation)) {
+        // A newer search or the shutdown overtook the probe: it decides nothing.
+    } else if (!answer.empty() || (fields_.state != channel::LinkState::kSearch && fields_.state != channel::LinkState::kAtMode)) {
         fields_.connectTimeout.Start();
     } else {
         SetLinkState(channel::LinkState::kSearch);
@@ -343,6 +376,8 @@ void LinkStateMachine::ConnectTimeoutTimer() {
 }
 
 void LinkStateMachine::miResetClick() {
+    if (fields_.closing) return;
+    StartNewSearch();
     SetLinkState(channel::LinkState::kSearch);
     StartDelay(kFirstStepDelayMs, channel::kSearchStepDelay);
     if (model_.menu.testlaufChecked.Get()) ++fields_.TestAttempts;

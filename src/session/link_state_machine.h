@@ -44,8 +44,15 @@ public:
     // Arms the delay timer with one pending action, replacing any other.
     void StartDelay(std::int64_t intervalMs, int tag);
     // Processes events until the delay timer has stopped, counting as busy.
-    // Lasts longer when a handler inside re-arms the delay timer.
-    void PumpedWait(std::int64_t intervalMs);
+    // Lasts longer when a handler inside re-arms the delay timer. False when
+    // a newer search or the shutdown overtook the wait (it then ends at once):
+    // the caller's sequence is to stop.
+    bool PumpedWait(std::int64_t intervalMs);
+    // Begins a new search that replaces the running one: waits begun before
+    // end at once and their sequences stop (see LinkFields::generation).
+    void StartNewSearch();
+    // True while nothing has overtaken what began at this generation.
+    bool IsCurrent(std::uint64_t generation) const;
 
     // One step of the search: reopen with a DTR pulse, "ATZ" or "+++".
     void ResetSearch();

@@ -94,6 +94,35 @@ TEST_F(ProgramTest, FindsAndReadsTheSimulatedModuleOverTcpAndResetsItOnClosing) 
     EXPECT_NE(folder.Read("morvik2.ini").find("WinSocket=1\r\n"), std::string::npos);
 }
 
+TEST_F(ProgramTest, AClosingWhileTheReadingWaitsForALateAnswerShutsDownAtOnce) {
+    test::SimProcess sim({"--tcp", "127.0.0.1:0", "--silent-on", "ATI1", "--log", "-"});
+    const std::string tcpPort = std::to_string(test::PortOfListeningLine(sim.ReadLine().value_or("")));
+    folder.Write("morvik2.ini", "[Communication]\r\nWinSocket=1\r\nWS_IP=127.0.0.1\r\nWS_Port=" + tcpPort + "\r\n");
+    user.portAnswers.push_back(features::PortChoice{"127.0.0.1", tcpPort, false});
+    // The close comes from inside the wait for "ATI1", nested in the reading
+    // sequence, in the dispatcher, in the wait for "OK", in the dispatcher.
+    std::int64_t closeRequested = -1;
+    bool closed = false;
+    shell.link.model.monitor.OnAppend([&](const std::string& line) {
+        if (line != "<ATI1{0D}" || closeRequested >= 0) return;
+        closeRequested = 0;
+        loop.StartTimer(100, false, [&] {
+            closeRequested = loop.NowMs();
+            shell.FormCloseQuery();
+            shell.FormClose();
+            closed = true;
+        });
+    });
+    shell.FormCreate();
+    ASSERT_TRUE(loop.RunUntil([&] { return closed; }, kReadingBoundMs));
+    EXPECT_LT(loop.NowMs() - closeRequested, channel::kAnswerTimeoutMs)
+        << "the waits below the close unwound without running out their time";
+    EXPECT_TRUE(sim.WaitForLine("< ATZ{0D}"));
+    EXPECT_EQ(shell.link.model.statusBar.Text(channel::kLinkStatePanel), "Shutdown");
+    EXPECT_EQ(shell.link.channel.BusyCount(), 0);
+    EXPECT_FALSE(port.IsOpen());
+}
+
 TEST_F(ProgramTest, FindsAndReadsTheSimulatedModuleOnASerialPortBoundToAPseudoTerminal) {
     test::SimProcess sim({"--pty"});
     const std::string device = sim.ReadLine().value_or("");

@@ -80,6 +80,16 @@ TEST(QtEventLoopPosting, WaitReturnsAsSoonAsAnotherThreadPosts) {
     EXPECT_LT(loop.NowMs() - before, kBound);
 }
 
+TEST(QtEventLoopPosting, AWaitWithoutLimitBlocksUntilSomethingWasDelivered) {
+    QtEventLoop loop;
+    bool fired = false;
+    loop.StartTimer(20, false, [&] { fired = true; });
+    // The link's waits block like this until their own timer fires: once
+    // they had no limit, this returned at once and they spun.
+    for (int waits = 0; waits < 3 && !fired; ++waits) loop.WaitForEvents(-1);
+    EXPECT_TRUE(fired);
+}
+
 TEST(QtEventLoopPosting, InvokeBlockingRunsOnTheLoopThreadAndReturnsAfterwards) {
     QtEventLoop loop;
     bool ran = false;

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <vector>
+
 #include "support/link_fixture.h"
 
 namespace morvik::channel {
@@ -152,6 +155,76 @@ TEST_F(CommandChannelTest, AnInnerWaitThatStopsTheTimeOutEndsTheOuterWaitWithout
     EXPECT_EQ(channel.QueryCommand("ATI0", true), "");
     EXPECT_EQ(loop.NowMs(), 100 + kAnswerTimeoutMs);
     EXPECT_EQ(fields.NoAnswerCount, 2);
+}
+
+// The virtual loop, counting how often a wait asked it to wait.
+class CountingLoop final : public platform::EventLoop {
+public:
+    explicit CountingLoop(platform::VirtualLoop& loop) : loop_(loop) {}
+    std::int64_t NowMs() const override { return loop_.NowMs(); }
+    void Post(Task task) override { loop_.Post(std::move(task)); }
+    TimerId StartTimer(std::int64_t ms, bool repeating, Task task) override {
+        return loop_.StartTimer(ms, repeating, std::move(task));
+    }
+    void StopTimer(TimerId id) override { loop_.StopTimer(id); }
+    bool IsTimerActive(TimerId id) const override { return loop_.IsTimerActive(id); }
+    WatchId WatchFd(int fd, unsigned events, std::function<void(unsigned)> handler) override {
+        return loop_.WatchFd(fd, events, std::move(handler));
+    }
+    void SetWatchEvents(WatchId id, unsigned events) override { loop_.SetWatchEvents(id, events); }
+    void UnwatchFd(WatchId id) override { loop_.UnwatchFd(id); }
+    void ProcessPendingEvents() override { WaitForEvents(0); }
+    void WaitForEvents(std::int64_t maxMs) override {
+        ++waits;
+        loop_.WaitForEvents(maxMs);
+    }
+    int Run() override { return loop_.Run(); }
+    void Quit(int code) override { loop_.Quit(code); }
+    bool IsLoopThread() const override { return loop_.IsLoopThread(); }
+
+    int waits = 0;
+
+private:
+    platform::VirtualLoop& loop_;
+};
+
+TEST(Waits, BlockUntilTheNextEventInsteadOfPollingAndStillEndTheMomentTheAnswerComes) {
+    platform::VirtualLoop virtualLoop;
+    CountingLoop loop(virtualLoop);
+    test::SimPort port(virtualLoop);
+    test::ScriptedUser user;
+    session::ModuleLink link(loop, port, user, "/nowhere/");
+    link.model.statusBar.SetText(kConnectionPanel, kConnectText);
+    port.Open();
+    link.machine.SetLinkState(LinkState::kAtMode);
+    const auto answerAt = [&](std::int64_t t, std::vector<std::string> lines) {
+        virtualLoop.StartTimer(t - virtualLoop.NowMs(), false,
+                               [&port, lines]() mutable { port.DeliverLines(std::move(lines)); });
+    };
+    struct Case {
+        const char* wait;
+        std::function<void()> run;
+        std::int64_t lastsMs;
+        int mostWaits;  // each a block until the next event, of which there are few
+    };
+    const std::vector<Case> cases = {
+        {"unanswered query", [&] { EXPECT_EQ(link.channel.QueryCommand("ATI0", true), ""); }, 8000, 1},
+        {"query answered after 20 ms",
+         [&] {
+             answerAt(virtualLoop.NowMs() + 20, {"firmware 2.10"});
+             EXPECT_EQ(link.channel.QueryCommand("ATI1", true), "firmware 2.10");
+         },
+         20, 3},
+        {"pumped wait", [&] { link.machine.PumpedWait(3000); }, 3000, 1},
+    };
+    for (const Case& c : cases) {
+        const std::int64_t start = virtualLoop.NowMs();
+        loop.waits = 0;
+        c.run();
+        EXPECT_EQ(virtualLoop.NowMs() - start, c.lastsMs) << c.wait;
+        EXPECT_LE(loop.waits, c.mostWaits) << c.wait;
+        EXPECT_EQ(link.channel.BusyCount(), 0) << c.wait;
+    }
 }
 
 TEST_F(CommandChannelTest, TypedCommandsGoOutInCommandAndDataModeOnly) {

@@ -56,6 +56,41 @@ TEST(Monitor, TheMenuItemTogglesThePaneAndTheLabelOnlyShowsIt) {
     EXPECT_FALSE(monitor.visible.Get());
 }
 
+// Listeners that subscribe others while being notified (as a widget built in
+// reaction to a change does): the running one must not move under itself
+// (its captures are read after the additions), and the new ones hear from the
+// next notification on.
+TEST(Monitor, ListenersAddedWhileNotifyingHearTheNextChangeAndTheRunningOneStaysPut) {
+    channel::Monitor monitor;
+    std::vector<std::string> heard;
+    const auto subscribeMany = [&](auto subscribe, const char* what) {
+        for (int added = 0; added < 64; ++added) subscribe([&heard, what, added](auto&&...) {
+            if (added == 0) heard.push_back(std::string("new ") + what);
+        });
+    };
+    const std::string tag = "running";
+    monitor.OnAppend([&, tag](const std::string& line) {
+        subscribeMany([&](auto l) { monitor.OnAppend(l); }, "line");
+        heard.push_back(tag + " " + line);
+    });
+    monitor.OnClear([&, tag] {
+        subscribeMany([&](auto l) { monitor.OnClear(l); }, "clear");
+        heard.push_back(tag + " clear");
+    });
+    monitor.visible.Subscribe([&, tag](bool) {
+        subscribeMany([&](auto l) { monitor.visible.Subscribe(l); }, "visible");
+        heard.push_back(tag + " visible");
+    });
+    for (int round = 0; round < 2; ++round) {
+        monitor.Append(">OK");
+        monitor.Clear();
+        monitor.visible.Set(round == 0);
+    }
+    EXPECT_EQ(heard, (std::vector<std::string>{"running >OK", "running clear", "running visible", "running >OK",
+                                               "new line", "running clear", "new clear", "running visible",
+                                               "new visible"}));
+}
+
 TEST(MenuState, ShowViewSwitchesPagesOnlyForKnownModesAndWhenForcedOrChanged) {
     MenuState menu;
     std::vector<int> pages;

@@ -1,5 +1,7 @@
 #include "session/application_shell.h"
 
+#include <algorithm>
+
 #include "session/settings.h"
 
 namespace morvik::session {
@@ -31,8 +33,14 @@ void ApplicationShell::FormCreate() {
     if (!file.error.empty()) user_.ShowError(file.error);
     const Settings& settings = file.settings;
     if (bindSerialDevices_) {
-        for (const std::string& message : bindSerialDevices_(settings.serialDevices)) {
-            user_.ShowError(message);
+        // One message for all entries that were not taken, however many there are.
+        const std::vector<std::string> messages = bindSerialDevices_(settings.serialDevices);
+        if (!messages.empty()) {
+            constexpr std::size_t kShown = 10;
+            std::string text;
+            for (std::size_t i = 0; i < std::min(messages.size(), kShown); ++i) text += (i ? "\n" : "") + messages[i];
+            if (messages.size() > kShown) text += "\n... and " + std::to_string(messages.size() - kShown) + " more.";
+            user_.ShowError(text);
         }
     }
     model.menu.SetViewMode(settings.viewMode);

@@ -31,9 +31,10 @@ protected:
     test::SimPort port{loop};
     test::ScriptedUser user;
     std::vector<std::pair<std::string, std::string>> boundDevices;
+    std::vector<std::string> refusedDevices;  // what the binder says it could not take
     ApplicationShell shell{loop, port, user, FolderPath(), [this](const auto& entries) {
                                boundDevices = entries;
-                               return std::vector<std::string>{};
+                               return refusedDevices;
                            }};
 };
 
@@ -99,6 +100,7 @@ TEST_F(ApplicationShellTest, ABaudWrittenByHandSurvivesEveryExitAndPresetsHighSp
     user.portAnswers.push_back(Entry("Com4"));
     shell.FormCreate();
     EXPECT_EQ(boundDevices, (std::vector<std::pair<std::string, std::string>>{{"Com4", "/dev/ttyUSB0"}}));
+    EXPECT_TRUE(user.errors.empty());
     EXPECT_EQ(user.portCalls[0].currentEntry, "Com4");
     EXPECT_TRUE(user.portCalls[0].highSpeed);
     EXPECT_EQ(Panel(channel::kPortPanel), "Com4 /19200") << "High Speed was unchecked in the dialog";
@@ -179,6 +181,14 @@ TEST_F(ApplicationShellTest, AnUnreadableSettingsFileIsReportedUsedAsDefaultsAnd
     ASSERT_EQ(user.errors.size(), 2u);
     EXPECT_EQ(user.errors[1].rfind("The settings were not saved: ", 0), 0u);
     EXPECT_TRUE(std::filesystem::is_directory(folder.File("morvik2.ini")));
+}
+
+TEST_F(ApplicationShellTest, SerialDeviceEntriesNotTakenAreToldInOneMessage) {
+    for (int n = 1; n <= 12; ++n) refusedDevices.push_back("Com" + std::to_string(n) + " was not taken");
+    shell.FormCreate();
+    ASSERT_EQ(user.errors.size(), 1u);
+    EXPECT_EQ(user.errors[0].rfind("Com1 was not taken\nCom2 was not taken\n", 0), 0u);
+    EXPECT_NE(user.errors[0].find("Com10 was not taken\n... and 2 more."), std::string::npos);
 }
 
 }  // namespace

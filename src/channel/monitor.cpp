@@ -7,14 +7,12 @@ void Monitor::Append(std::string line) {
     // Listeners added while we notify hear from the next line on. The line is
     // passed as a copy: a listener may append or clear.
     const std::string appended = lines_.back();
-    const std::size_t count = appendListeners_.size();
-    for (std::size_t i = 0; i < count; ++i) appendListeners_[i](appended);
+    appendListeners_.Notify(appended);
 }
 
 void Monitor::Clear() {
     lines_.clear();
-    const std::size_t count = clearListeners_.size();
-    for (std::size_t i = 0; i < count; ++i) clearListeners_[i]();
+    clearListeners_.Notify();
 }
 
 void Monitor::miMonitorClick() {

@@ -2,28 +2,27 @@
 // The monitor pane's content: the logged command traffic, one text per line,
 // and whether the pane is shown.
 
-#include <deque>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "channel/listeners.h"
 #include "channel/observable.h"
 
 namespace morvik::channel {
 
 class Monitor {
 public:
-    using AppendListener = std::function<void(const std::string& line)>;
-    using ClearListener = std::function<void()>;
+    using AppendListener = Listeners<std::string>::Listener;
+    using ClearListener = Listeners<>::Listener;
 
     void Append(std::string line);
     void Clear();
     std::size_t LineCount() const { return lines_.size(); }
     const std::vector<std::string>& Lines() const { return lines_; }
 
-    void OnAppend(AppendListener listener) { appendListeners_.push_back(std::move(listener)); }
-    void OnClear(ClearListener listener) { clearListeners_.push_back(std::move(listener)); }
+    void OnAppend(AppendListener listener) { appendListeners_.Subscribe(std::move(listener)); }
+    void OnClear(ClearListener listener) { clearListeners_.Subscribe(std::move(listener)); }
 
     // The "Monitor" item of the View menu: toggles its check mark, and the pane follows it.
     void miMonitorClick();
@@ -36,9 +35,8 @@ public:
 
 private:
     std::vector<std::string> lines_;
-    // Deques: a listener added during a notification never moves the running one.
-    std::deque<AppendListener> appendListeners_;
-    std::deque<ClearListener> clearListeners_;
+    Listeners<std::string> appendListeners_;
+    Listeners<> clearListeners_;
 };
 
 // A text as the monitor shows it: every character below 0x20 as "{" + two

@@ -1,17 +1,16 @@
 #pragma once
 // A value the widgets show: the logic sets it, observers hear about each change.
 
-#include <cstddef>
-#include <deque>
-#include <functional>
 #include <utility>
+
+#include "channel/listeners.h"
 
 namespace morvik::channel {
 
 template <typename T>
 class Observable {
 public:
-    using Listener = std::function<void(const T&)>;
+    using Listener = typename Listeners<T>::Listener;
 
     Observable() = default;
     explicit Observable(T initial) : value_(std::move(initial)) {}
@@ -22,20 +21,16 @@ public:
     void Set(const T& value) {
         if (value == value_) return;
         value_ = value;
-        // A listener may subscribe another one while we notify: the new one
-        // hears from the next change on, and the running one never moves.
         // Each hears this value, even if one of them sets another meanwhile.
         const T notified = value_;
-        const std::size_t count = listeners_.size();
-        for (std::size_t i = 0; i < count; ++i) listeners_[i](notified);
+        listeners_.Notify(notified);
     }
 
-    void Subscribe(Listener listener) { listeners_.push_back(std::move(listener)); }
+    void Subscribe(Listener listener) { listeners_.Subscribe(std::move(listener)); }
 
 private:
     T value_{};
-    // A deque: adding at its end never moves the listeners already in it.
-    std::deque<Listener> listeners_;
+    Listeners<T> listeners_;
 };
 
 }  // namespace morvik::channel

@@ -40,6 +40,11 @@ protected:
 };
 
 TEST_F(SubscriptionStoreTest, AnEditIsSavedUnderTheDeviceAndComesBackAtTheNextRead) {
+    // Before any module was read there is no device to save under: the change waits.
+    link.store.edSNKeyPress();
+    link.store.edSNExit();
+    EXPECT_TRUE(link.store.Changed());
+    EXPECT_FALSE(std::filesystem::exists(folder.File("FPSubscript.ini")));
     ReadModule();
     EXPECT_EQ(Panel(channel::kErrorPanel), "No Information found!");
     DescribeSlot0();

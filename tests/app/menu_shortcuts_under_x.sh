@@ -8,7 +8,7 @@ set -euo pipefail
 unset QT_QPA_PLATFORM  # real windows on the display, not the offscreen kind
 morvik2=$1
 simulator=$2
-bound=100  # tenths of a second for anything to happen
+bound=300  # tenths of a second for anything to happen, also on a loaded machine
 
 work=$(mktemp -d)
 sim_pid=""

@@ -21,12 +21,6 @@ protected:
         link.identification.ClearIdentity();
         link.identification.ReadIdentity();
     }
-    // What the module is asked, without the times.
-    Lines Commands() {
-        Lines commands = Sent();
-        for (std::string& command : commands) command.pop_back();  // the CR
-        return commands;
-    }
     IdentityLabels& labels = link.model.identity;
 };
 

@@ -34,12 +34,6 @@ protected:
         ASSERT_TRUE(SearchAndRead());
         Sent();
     }
-    // What the module was asked since the last call, without the CRs.
-    Lines Commands() {
-        Lines commands = Sent();
-        for (std::string& command : commands) command.pop_back();
-        return commands;
-    }
     Lines Values() const {
         Lines values;
         for (int row = 0; row < kProfileRows; ++row) values.push_back(list.Value(row));

@@ -34,12 +34,6 @@ protected:
         ASSERT_TRUE(SearchAndRead());
         Sent();
     }
-    // What the module was asked since the last call, without the CRs.
-    Lines Commands() {
-        Lines commands = Sent();
-        for (std::string& command : commands) command.pop_back();
-        return commands;
-    }
     // Identity, serial number and comment of a grid row (a slot).
     Lines Row(int slot) const {
         return {grid.Cell(slot, kIdentityColumn), grid.Cell(slot, kSerialColumn), grid.Cell(slot, kCommentColumn)};

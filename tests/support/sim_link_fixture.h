@@ -27,6 +27,12 @@ protected:
     }
     // The texts the program wrote, in order, since the last call.
     std::vector<std::string> Sent() { return port.TakeWrites(); }
+    // The same, without the CR that ends each command.
+    std::vector<std::string> Commands() {
+        std::vector<std::string> commands = Sent();
+        for (std::string& command : commands) command.pop_back();
+        return commands;
+    }
 
     std::optional<SimModuleEnd> module_;
 };

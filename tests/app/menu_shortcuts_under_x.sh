@@ -21,6 +21,8 @@ finish() {
 trap finish EXIT
 fail() {
   echo "FAIL: $*" >&2
+  echo "--- the program printed:" >&2
+  cat "$work/morvik2.out" >&2 2>/dev/null || true
   exit 1
 }
 

@@ -1,0 +1,23 @@
+#include "session/configuration_change.h"
+
+#include <string>
+
+namespace morvik::session {
+
+namespace {
+constexpr std::int64_t kHandOverMs = 100;
+}  // namespace
+
+void ChangeConfigurationType(ModuleLink& link, profile::ConfigType type) {
+    if (link.fields.closing) return;
+    link.fields.connectTimeout.Stop();
+    link.channel.QueryCommand("AT^SBASC" + std::to_string(static_cast<int>(type)), false);
+    link.machine.StartDelay(kHandOverMs, channel::kSearchStepDelay);
+    // A module that takes the change restarts and goes quiet; one that sends
+    // nothing at all would otherwise leave the link in command mode with the
+    // commands disabled for good. The keep-alive probe notices the silence and
+    // starts the search. Any line from the module restarts this timer anyway.
+    link.fields.connectTimeout.Start();
+}
+
+}  // namespace morvik::session

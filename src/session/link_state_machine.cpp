@@ -363,16 +363,23 @@ void LinkStateMachine::ConnectTimeoutTimer() {
     model_.statusBar.SetText(channel::kBusyPanel, "x");
     const std::uint64_t generation = fields_.generation;
     const std::string answer = channel_.QueryCommand("AT", true);
+    bool readAgain = false;
     if (!IsCurrent(generation)) {
         // A newer search or the shutdown overtook the probe: it decides nothing.
     } else if (!answer.empty() || (fields_.state != channel::LinkState::kSearch && fields_.state != channel::LinkState::kAtMode)) {
         fields_.connectTimeout.Start();
+        // The commands were disabled for a restart or a configuration change
+        // that did not happen (refused, or the module stayed in command mode):
+        // the module is still there, so read it again rather than leave the
+        // window without commands until the user searches.
+        readAgain = !answer.empty() && fields_.state == channel::LinkState::kAtMode && !model_.menu.commandsEnabled.Get();
     } else {
         SetLinkState(channel::LinkState::kSearch);
         ResetSearch();
     }
     model_.statusBar.SetText(channel::kBusyPanel, "");
     channel_.SetMonitorMuted(false);
+    if (readAgain) ReadingSequence();
 }
 
 void LinkStateMachine::miResetClick() {

@@ -157,6 +157,7 @@ Problem ApplyFaults(FaultPlan& faults, std::string_view key, std::string_view va
     }
     const std::pair<std::string_view, Fault> kinds[] = {
         {"silent_on", Fault::kSilent},
+        {"error_on", Fault::kRefuse},
         {"garbage_on", Fault::kGarbage},
         {"control_on", Fault::kControl},
         {"restart_on", Fault::kRestart},

@@ -15,7 +15,7 @@
 //  [answers]     split_answers, ok_after_values (yes/no)
 //  [connection]  reset_on_connect (yes/no)
 //  [onair]       partner (a.b.c.d.e), waits, result (ok, error, never)
-//  [faults]      silent_on, garbage_on, control_on, restart_on: command
+//  [faults]      silent_on, error_on, garbage_on, control_on, restart_on: command
 //                triggers separated by blanks (see FaultTrigger); drop_after
 
 #include <optional>

@@ -12,6 +12,7 @@ namespace morvik::sim {
 enum class Fault {
     kNone,
     kSilent,    // no answer at all (the line is not carried out)
+    kRefuse,    // "ERROR" (the line is not carried out)
     kGarbage,   // one line of printable rubbish instead of the answer
     kControl,   // the answer with control characters in its lines
     kRestart,   // half of the answer, then a restart with its announcement

@@ -95,6 +95,9 @@ void Rx57Module::HandleLine(const ReceivedLine& line) {
     const Fault fault = line.tooLong ? Fault::kNone : faults_.Next(line.text);
     if (fault == Fault::kSilent) {
         Event("fault: no answer to " + line.text);
+    } else if (fault == Fault::kRefuse) {
+        Event("fault: refused " + line.text);
+        SendAnswer({Framed("ERROR")});
     } else {
         CarryOut(line, fault);
     }

@@ -23,7 +23,7 @@ struct SettingShortcut {
     std::string_view fixedValue;  // empty: the option takes an argument
 };
 
-constexpr std::array<SettingShortcut, 14> kShortcuts{{
+constexpr std::array<SettingShortcut, 15> kShortcuts{{
     {"--config-type", "module", "config_type", ""},
     {"--identity", "module", "identity", ""},
     {"--latency", "timing", "latency_ms", ""},
@@ -31,6 +31,7 @@ constexpr std::array<SettingShortcut, 14> kShortcuts{{
     {"--no-reset-on-connect", "connection", "reset_on_connect", "no"},
     {"--ok-after-values", "answers", "ok_after_values", "yes"},
     {"--silent-on", "faults", "silent_on", ""},
+    {"--error-on", "faults", "error_on", ""},
     {"--garbage-on", "faults", "garbage_on", ""},
     {"--control-on", "faults", "control_on", ""},
     {"--restart-on", "faults", "restart_on", ""},
@@ -173,6 +174,7 @@ Settings (each is a short form of --set):
 Faults (CMD is a command line such as ATI1; "ATS19*" matches by prefix, "AT&V0@2"
 only the 2nd time; several CMDs separated by blanks):
   --silent-on CMD        never answer CMD
+  --error-on CMD         answer CMD with ERROR and do not carry it out
   --garbage-on CMD       answer CMD with a line of rubbish
   --control-on CMD       put control characters into the answer to CMD
   --restart-on CMD       restart in the middle of the answer to CMD
@@ -189,7 +191,7 @@ Configuration file sections and keys:
   [answers]    split_answers, ok_after_values
   [connection] reset_on_connect
   [onair]      partner, waits, result
-  [faults]     silent_on, garbage_on, control_on, restart_on, drop_after
+  [faults]     silent_on, error_on, garbage_on, control_on, restart_on, drop_after
 
   --help                 this text
 SIGINT or SIGTERM end the simulator cleanly.

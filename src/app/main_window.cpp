@@ -22,10 +22,12 @@
 #include <QVBoxLayout>
 
 #include "app/grid_models.h"
+#include "app/info_box.h"
 #include "app/menu_shortcut_priority.h"
 #include "app/monitor_pane.h"
 #include "app/status_panels.h"
-#include "app/toolbar_icons.h"
+#include "app/pictures.h"
+#include "session/configuration_change.h"
 
 namespace morvik::app {
 
@@ -91,6 +93,8 @@ Tfm_Morvik2::Tfm_Morvik2(session::ApplicationShell& shell, features::UserInterac
     : shell_(shell), user_(user) {
     setObjectName("fmMorvik2");
     setWindowTitle(tr("Morvik II"));
+    setWindowIcon(QIcon(ProgramIconPicture()));
+    InfoBox = new TInfoBox(this);
     BuildMenus();
     new MenuShortcutPriority(this);
     BuildToolBar();
@@ -138,8 +142,7 @@ QAction* Tfm_Morvik2::AddItem(QMenu* menu, const QString& text, const QKeySequen
                               std::function<void()> handler) {
     QAction* item = menu->addAction(text);
     item->setShortcut(shortcut);
-    // Items whose commands come later are present and do nothing yet.
-    if (handler) connect(item, &QAction::triggered, this, Guarded(std::move(handler)));
+    connect(item, &QAction::triggered, this, Guarded(std::move(handler)));
     return item;
 }
 
@@ -174,9 +177,13 @@ void Tfm_Morvik2::BuildMenus() {
     miClearAll = AddItem(miCommand, tr("Clear All Subscription"), QKeySequence(tr("Ctrl+B")),
                          [&table] { table.miClearAllSubscriptionClick(); });
     miCommand->addSeparator();
-    miChangeToPP = AddItem(miCommand, tr("Change to Replacement PP"), QKeySequence(tr("Ctrl+P")));
-    miChangeToServerFP = AddItem(miCommand, tr("Change to Server FP"), QKeySequence(tr("Ctrl+F")));
-    miChangeToFP = AddItem(miCommand, tr("Change to Replacement FP"), QKeySequence(tr("Ctrl+U")));
+    session::ModuleLink& link = shell_.link;
+    miChangeToPP = AddItem(miCommand, tr("Change to Replacement PP"), QKeySequence(tr("Ctrl+P")),
+                           [&link] { session::ChangeConfigurationType(link, profile::kReplacementPp); });
+    miChangeToServerFP = AddItem(miCommand, tr("Change to Server FP"), QKeySequence(tr("Ctrl+F")),
+                                 [&link] { session::ChangeConfigurationType(link, profile::kServerFp); });
+    miChangeToFP = AddItem(miCommand, tr("Change to Replacement FP"), QKeySequence(tr("Ctrl+U")),
+                           [&link] { session::ChangeConfigurationType(link, profile::kReplacementFp); });
     miChangeBaud = AddItem(miCommand, ToQt(shell_.connection.baudItemCaption.Get()), {},
                            [this] { shell_.connection.miChangeBaudClick(); });
 
@@ -200,6 +207,7 @@ void Tfm_Morvik2::BuildMenus() {
     miMonitor->setCheckable(true);
 
     miAbout = menuBar()->addAction(tr("&About"));
+    connect(miAbout, &QAction::triggered, this, [this] { InfoBox->show(); });
 }
 
 void Tfm_Morvik2::BuildToolBar() {

@@ -21,6 +21,7 @@ class QToolButton;
 namespace morvik::app {
 
 class MonitorPane;
+class TInfoBox;
 class StatusPanels;
 
 class Tfm_Morvik2 : public QMainWindow {
@@ -72,6 +73,7 @@ public:
     QLabel* lbCurrentProfile = nullptr;
     QLabel* lbCurrentSubscript = nullptr;
     StatusPanels* StatusBar = nullptr;
+    TInfoBox* InfoBox = nullptr;  // made once, shown by "&About"
 
     // The module commands: enabled only while a module has been read.
     void EnableCommands(bool on);
@@ -91,7 +93,7 @@ private:
     // An action's handler: an error that escapes it is shown and the program carries on.
     std::function<void()> Guarded(std::function<void()> handler);
     QAction* AddItem(QMenu* menu, const QString& text, const QKeySequence& shortcut,
-                     std::function<void()> handler = {});
+                     std::function<void()> handler);
 
     session::ApplicationShell& shell_;
     features::UserInteraction& user_;

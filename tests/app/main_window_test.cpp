@@ -19,6 +19,7 @@
 
 #include <memory>
 
+#include "app/info_box.h"
 #include "app/monitor_pane.h"
 #include "support/scripted_user.h"
 #include "app/status_panels.h"
@@ -78,6 +79,9 @@ TEST_F(MainWindowTest, EveryMenuItemHasItsTextAndShortcut) {
     EXPECT_EQ(bar[3]->text(), "&View");
     EXPECT_EQ(MenuTexts(bar[3]->menu()->actions()), (QStringList{"Subscript|", "Profile|", "-", "Monitor|"}));
     EXPECT_EQ(bar[4]->text(), "&About");
+    EXPECT_FALSE(window->InfoBox->isVisible());
+    bar[4]->trigger();
+    EXPECT_TRUE(window->InfoBox->isVisible());
     EXPECT_TRUE(window->miTestlauf->isCheckable());
     EXPECT_TRUE(window->miMonitor->isCheckable());
     EXPECT_TRUE(window->miViewSubscript->isChecked());
@@ -189,6 +193,10 @@ TEST_F(MainWindowTest, TheGridShowsTheReadTableAndItsCommandsReachTheModule) {
     EXPECT_EQ(port.TakeWrites().size(), 2u * 16 + 2u * 16) << "every slot cleared, then read anew";
     EXPECT_EQ(model->index(0, 1).data().toString(), "0.0.0.0.0");
     EXPECT_EQ(grid->currentIndex().row(), 1) << "the table read anew keeps its current row";
+
+    // The configuration changes go out at once, each with its type's digit.
+    for (QAction* item : {window->miChangeToPP, window->miChangeToServerFP, window->miChangeToFP}) item->trigger();
+    EXPECT_EQ(port.TakeWrites(), (std::vector<std::string>{"AT^SBASC1\r", "AT^SBASC3\r", "AT^SBASC0\r"}));
 }
 
 TEST_F(MainWindowTest, ViewItemsSwitchPagesAndTheCheckFollowsShowViewOnly) {

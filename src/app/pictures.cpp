@@ -1,4 +1,4 @@
-#include "app/toolbar_icons.h"
+#include "app/pictures.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -60,5 +60,7 @@ QIcon OnAirSubscriptionIcon() {
     }
     return QIcon(pixmap);
 }
+
+QPixmap ProgramIconPicture() { return QPixmap(QStringLiteral(":/morvik2.png")); }
 
 }  // namespace morvik::app

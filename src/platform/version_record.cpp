@@ -1,0 +1,10 @@
+#include "platform/version_record.h"
+
+namespace morvik::platform {
+
+std::string GetVersionValue(const VersionRecord& record, std::string_view key) {
+    const auto entry = record.find(key);
+    return entry == record.end() ? std::string() : entry->second;
+}
+
+}  // namespace morvik::platform

@@ -18,6 +18,7 @@ void CommandChannel::SendShutdownCommand(const std::string& text) { Send(text); 
 void CommandChannel::Send(const std::string& text) {
     if (!statusBar_.Connected() || fields_.state == LinkState::kShutdown) return;
     fields_.receivedLines.clear();
+    fields_.valueAwaited = false;
     LogToMonitor(text, false);
     if (fields_.state != LinkState::kData && !text.empty()) {
         fields_.EchoText = text.substr(0, text.size() - 1);
@@ -84,11 +85,14 @@ std::string CommandChannel::QueryCommand(const std::string& command, bool wait) 
     return WaitForAnswer(kAnswerTimeoutMs, wait);
 }
 
-int CommandChannel::ReadRegister(int n) {
+std::string CommandChannel::QueryValue(const std::string& command) {
     fields_.AnswerLine.clear();
-    SendCommand("ATS" + std::to_string(n) + "?\r");
-    return RegisterByte(WaitForAnswer(kAnswerTimeoutMs, true));
+    SendCommand(command + "\r");
+    fields_.valueAwaited = true;
+    return WaitForAnswer(kAnswerTimeoutMs, true);
 }
+
+int CommandChannel::ReadRegister(int n) { return RegisterByte(QueryValue("ATS" + std::to_string(n) + "?")); }
 
 std::string CommandChannel::WriteRegister(int n, int value) {
     fields_.AnswerLine.clear();

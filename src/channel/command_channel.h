@@ -39,6 +39,9 @@ public:
     std::string WaitForAnswer(std::int64_t intervalMs, bool wait);
     // Clears AnswerLine, sends the command with CR and waits up to 8000 ms.
     std::string QueryCommand(const std::string& command, bool wait);
+    // QueryCommand with a wait, for a command that answers with a value or a
+    // text: a bare "OK" is then never its answer (see LinkFields::valueAwaited).
+    std::string QueryValue(const std::string& command);
     // The value of S-register n; 255 when there is no usable answer.
     int ReadRegister(int n);
     std::string WriteRegister(int n, int value);

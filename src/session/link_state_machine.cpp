@@ -124,6 +124,7 @@ void LinkStateMachine::Dispatch(const std::string& line) {
             return;
         case channel::LinkState::kAtOas:
             channel_.LogToMonitor(line, true);
+            if (ClosesEarlierAnswer(line)) return;
             fields_.timeout.Stop();
             if (parts_.onAir.TakeAnswer(line) == subscriptions::OnAirAnswer::kWaiting) {
                 model_.progress.ShowProgress("On Air Subscript", kOnAirSteps);
@@ -144,6 +145,7 @@ void LinkStateMachine::DispatchInAtMode(const std::string& line) {
     }
     RestartConnectTimeout();
     channel_.LogToMonitor(line, true);
+    if (ClosesEarlierAnswer(line)) return;
     if (!Contains(fields_.EchoText, "AT&V0")) {
         TakeAnswer(line);
         fields_.timeout.Stop();
@@ -157,11 +159,22 @@ void LinkStateMachine::DispatchInAtMode(const std::string& line) {
     }
 }
 
+bool LinkStateMachine::ClosesEarlierAnswer(const std::string& line) {
+    if (line != "OK" || !(fields_.trailingResultDue || fields_.valueAwaited)) return false;
+    // Either the result line owed after the last value, or one where a value
+    // is awaited: this module follows its values with a result line.
+    if (!fields_.trailingResultDue) fields_.resultFollowsValues = true;
+    fields_.trailingResultDue = false;
+    return true;
+}
+
 void LinkStateMachine::TakeAnswer(const std::string& line) {
     // The first line that comes for a command is its answer: a result code
     // following a value in the same read must not replace the value before the
     // waiting caller has taken it.
-    if (fields_.AnswerLine.empty()) fields_.AnswerLine = line;
+    if (!fields_.AnswerLine.empty()) return;
+    fields_.AnswerLine = line;
+    fields_.trailingResultDue = fields_.valueAwaited && fields_.resultFollowsValues && line != "ERROR";
 }
 
 void LinkStateMachine::RestartConnectTimeout() {
@@ -238,6 +251,9 @@ void LinkStateMachine::ResetSearch() {
     model_.statusBar.SetText(channel::kBusyPanel, "");
     if (fields_.NoAnswer) parts_.onAir.StopRepeating();
     fields_.NoAnswer = false;
+    // The module found next may answer in the other style.
+    fields_.resultFollowsValues = false;
+    fields_.trailingResultDue = false;
     fields_.connectTimeout.Stop();
     model_.monitor.Clear();
     fields_.receivedLines.clear();

@@ -82,6 +82,8 @@ private:
     void Dispatch(const std::string& line);
     void DispatchInAtMode(const std::string& line);
     void TakeAnswer(const std::string& line);
+    // A bare "OK" that belongs to an earlier value or text: it is not an answer.
+    bool ClosesEarlierAnswer(const std::string& line);
     void ReadingSequence();
     void OnAirEndSequence();
     void RestoreDetailsIfIdentified();

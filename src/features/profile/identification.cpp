@@ -15,7 +15,7 @@ Identification::Identification(channel::CommandChannel& channel, IdentityLabels&
     : channel_(channel), labels_(labels), panel_(panel) {}
 
 void Identification::ReadIdentity() {
-    const std::string typeAnswer = channel_.QueryCommand("ATS154?", true);
+    const std::string typeAnswer = channel_.QueryValue("ATS154?");
     configType_ = channel::ParseInteger(typeAnswer).value_or(kNoConfigType);
     panel_.lbConfigType.Set(ConfigTypeText(configType_));
 
@@ -28,7 +28,7 @@ void Identification::ReadIdentity() {
     }};
     for (const auto& [command, label] : queries) {
         if (channel_.NoAnswer()) return;
-        label->Set(channel_.QueryCommand(command, true));
+        label->Set(channel_.QueryValue(command));
     }
 }
 

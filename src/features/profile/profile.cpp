@@ -73,7 +73,7 @@ void Profile::ClearProfile() {
 void Profile::ReadProfile() {
     Exclusively([this] {
         listingLine_ = 0;
-        channel_.QueryCommand("AT&V0", true);
+        channel_.QueryValue("AT&V0");
     });
 }
 

@@ -20,6 +20,14 @@ bool IsWritableFolder(const std::string& folder) {
     return std::filesystem::is_directory(folder, error) && ::access(folder.c_str(), W_OK) == 0;
 }
 
+// An installed program lies in <prefix>/bin with its desktop entry in
+// <prefix>/share/applications. Its folder belongs to the package manager, even
+// when root could write there.
+bool IsInstalledProgramFolder(const std::string& folder) {
+    std::error_code error;
+    return std::filesystem::exists(folder + "../share/applications/morvik2.desktop", error);
+}
+
 std::string ConfigurationFolder(const FolderEnvironment& environment) {
     if (!environment.xdgConfigHome.empty() && environment.xdgConfigHome.front() == '/') {
         return WithTrailingSlash(environment.xdgConfigHome) + "morvik2/";
@@ -38,7 +46,9 @@ std::string EnvironmentValue(const char* name) {
 std::string ProgramFolderFor(const std::string& exePath, const FolderEnvironment& environment) {
     const std::string programFolder =
         exePath.empty() ? std::string() : WithTrailingSlash(std::filesystem::path(exePath).parent_path().string());
-    if (!programFolder.empty() && IsWritableFolder(programFolder)) return programFolder;
+    if (!programFolder.empty() && IsWritableFolder(programFolder) && !IsInstalledProgramFolder(programFolder)) {
+        return programFolder;
+    }
 
     const std::string configFolder = ConfigurationFolder(environment);
     if (configFolder.empty()) return programFolder;

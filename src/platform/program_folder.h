@@ -1,8 +1,8 @@
 #pragma once
 // The folder of the program's fixed-name files (settings, port directory,
 // subscription stores): the folder of the program file itself, as the files
-// have always lived beside the program. An installed program usually cannot
-// write there (/usr/bin), so then the per-user configuration folder
+// have always lived beside the program. When it cannot write there, or it is
+// installed (in /usr/bin, say), the per-user configuration folder
 // $XDG_CONFIG_HOME/morvik2/ (default ~/.config/morvik2/) is used instead,
 // created on first use.
 

@@ -39,6 +39,14 @@ TEST(ProgramFolder, MovesToTheUserConfigurationFolderWhenTheProgramFolderIsNotWr
     EXPECT_EQ(ProgramFolderFor(dir.File("gone/morvik2"), {dir.File("xdg/"), ""}), dir.File("xdg/morvik2/"));
 }
 
+TEST(ProgramFolder, OfAnInstalledProgramIsTheUserConfigurationFolderThoughItsFolderIsWritable) {
+    TempDir dir;
+    fs::create_directories(dir.File("usr/bin"));
+    fs::create_directories(dir.File("usr/share/applications"));
+    dir.Write("usr/share/applications/morvik2.desktop", "[Desktop Entry]\n");
+    EXPECT_EQ(ProgramFolderFor(dir.File("usr/bin/morvik2"), {dir.File("xdg"), ""}), dir.File("xdg/morvik2/"));
+}
+
 TEST(ProgramFolder, StaysWithTheProgramFolderWhenNoConfigurationFolderCanBeHad) {
     TempDir dir;
     EXPECT_EQ(ProgramFolderFor(kUnwritableExe, {"", ""}), "/proc/1/");

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package that building, running and testing Morvik II
-# needs. Idempotent: asks apt only when something is missing.
+# Installs every Debian package that building, packaging, running and testing
+# Morvik II needs. Idempotent: asks apt only when something is missing.
 set -euo pipefail
 
 packages=(
@@ -9,6 +9,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev
   xvfb xauth xdotool
+  # The Debian package (dpkg-shlibdeps) and the checks of what it installs.
+  dpkg-dev desktop-file-utils appstream man-db
 )
 
 missing=()

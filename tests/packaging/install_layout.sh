@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# `cmake --install` of the build into a temporary root with the Debian
+# package's prefix: every program with its man page, the desktop entry, icons
+# and metainfo in their places and valid, the man pages render without
+# warnings, and the simulator's page names every option of its --help.
+#   install_layout.sh BUILD_DIR
+set -euo pipefail
+build=$1
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+DESTDIR=$work/root cmake --install "$build" --prefix /usr >"$work/install.log" 2>&1 ||
+  fail "cmake --install: $(cat "$work/install.log")"
+usr=$work/root/usr
+
+for file in bin/morvik2 bin/rx57-sim \
+  share/applications/morvik2.desktop share/metainfo/org.example.morvik2.metainfo.xml \
+  share/icons/hicolor/scalable/apps/morvik2.svg share/icons/hicolor/256x256/apps/morvik2.png; do
+  [ -s "$usr/$file" ] || fail "$file is not installed"
+done
+
+for program in "$usr"/bin/*; do
+  [ -x "$program" ] || fail "$program is not executable"
+  page=$usr/share/man/man1/$(basename "$program").1.gz
+  [ -f "$page" ] || fail "no man page for $(basename "$program")"
+  warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z "$page" 2>&1 >/dev/null)
+  [ -z "$warnings" ] || fail "$page: $warnings"
+done
+
+desktop-file-validate "$usr/share/applications/morvik2.desktop" || fail "the desktop entry is not valid"
+appstreamcli validate --no-net "$usr/share/metainfo/org.example.morvik2.metainfo.xml" >/dev/null ||
+  fail "the metainfo is not valid"
+
+help=$("$usr/bin/rx57-sim" --help) || fail "the installed rx57-sim does not run"
+page=$(LC_ALL=C MANWIDTH=200 man -l "$usr/share/man/man1/rx57-sim.1.gz")
+for option in $(grep -oE -- '--[a-z][a-z-]*' <<<"$help" | sort -u); do
+  grep -qE -- "(^|[^a-z-])$option([^a-z-]|\$)" <<<"$page" || fail "man rx57-sim does not name $option"
+done
+echo "ok: installed into $usr"

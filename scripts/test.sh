@@ -2,24 +2,40 @@
 # Sets up the machine, builds Morvik II and runs every test: the normal build
 # (with the GUI, widgets on Qt's offscreen platform), the core under
 # AddressSanitizer + UndefinedBehaviorSanitizer, and the core under ThreadSanitizer.
+# Prints how long each stage took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
 
 jobs=$(nproc)
+timings=()
+# Runs one stage and notes its time.
+stage() {
+  local name=$1 start=$SECONDS
+  shift
+  echo "== $name"
+  "$@"
+  timings+=("$(printf '%-22s %4d s' "$name" $((SECONDS - start)))")
+}
+report() {
+  echo "== Time per stage"
+  printf '%s\n' "${timings[@]}"
+  printf '%-22s %4d s\n' "all" "$SECONDS"
+}
+trap report EXIT
 
-cmake -S . -B build -G Ninja
-cmake --build build -j "$jobs"
-(cd build && ctest --output-on-failure -j "$jobs")
+stage "install packages" bash scripts/install-deps.sh
 
-cmake -S . -B build-asan -G Ninja -DMORVIK_GUI=OFF -DMORVIK_BENCH=OFF -DMORVIK_SANITIZE=address
-cmake --build build-asan -j "$jobs"
-(cd build-asan && ctest --output-on-failure -j "$jobs")
+configure_and_build() { cmake -S . -B "$1" -G Ninja "${@:2}" >/dev/null && cmake --build "$1" -j "$jobs"; }
+# run_tests DIR [COMMAND PREFIX...]
+run_tests() { (cd "$1" && "${@:2}" ctest --output-on-failure -j "$jobs"); }
 
+stage "GUI: build" configure_and_build build
+stage "GUI: tests" run_tests build
+stage "ASan+UBSan: build" configure_and_build build-asan -DMORVIK_GUI=OFF -DMORVIK_BENCH=OFF -DMORVIK_SANITIZE=address
+stage "ASan+UBSan: tests" run_tests build-asan
+stage "TSan: build" configure_and_build build-tsan -DMORVIK_GUI=OFF -DMORVIK_BENCH=OFF -DMORVIK_SANITIZE=thread
 # TSan's shadow memory needs a fixed address layout; setarch -R turns off
 # address randomisation for the test processes.
-cmake -S . -B build-tsan -G Ninja -DMORVIK_GUI=OFF -DMORVIK_BENCH=OFF -DMORVIK_SANITIZE=thread
-cmake --build build-tsan -j "$jobs"
-(cd build-tsan && setarch "$(uname -m)" -R ctest --output-on-failure -j "$jobs")
+stage "TSan: tests" run_tests build-tsan setarch "$(uname -m)" -R
 
 echo "All tests passed."

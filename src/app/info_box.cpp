@@ -67,7 +67,11 @@ TInfoBox::TInfoBox(QWidget* parent, const platform::VersionRecord& record)
     QFont link = lbComments->font();
     link.setUnderline(true);
     lbComments->setFont(link);
-    lbComments->setStyleSheet(QStringLiteral("color: navy"));
+    // Navy on a light background; on a dark one the theme's own link colour, which stays readable.
+    QPalette linkColours = lbComments->palette();
+    const bool lightBackground = linkColours.color(QPalette::Window).lightness() > 128;
+    linkColours.setColor(QPalette::WindowText, lightBackground ? QColor(Qt::darkBlue) : linkColours.color(QPalette::Link));
+    lbComments->setPalette(linkColours);
     lbComments->setCursor(Qt::PointingHandCursor);
     lbComments->installEventFilter(this);
     lbTrademark = Label(Panel, QRect(10, 132, 231, 30), 11, false);

@@ -47,6 +47,7 @@ public:
 
     // For the program's set-up: the serial device map and the port chooser.
     comm::TCmWinsockPort& Port() { return port_; }
+    const comm::TCmWinsockPort& Port() const { return port_; }
     comm::TCmDataPacket& LinePacket() { return line_; }
 
 private:

@@ -96,15 +96,7 @@ void ApplicationShell::FormCloseQuery() {
     link.fields.testlaufTimer.Stop();
     link.model.menu.EnableCommands(false);
 
-    Settings settings;
-    settings.viewMode = link.model.menu.ViewMode();
-    settings.viewMonitor = link.model.monitor.menuChecked.Get();
-    settings.winSocket = port_.GetDeviceLayer() == channel::DeviceLayer::kTcp;
-    settings.port = port_.ComNumber();
-    settings.wsIp = port_.WsAddress();
-    settings.wsPort = port_.WsPort();
-    const std::string error = WriteSettings(programFolder_, settings);
-    if (!error.empty()) user_.ShowError("The settings were not saved: " + error);
+    if (writesSettings_) SaveSettings();
 
     if (link.machine.State() == channel::LinkState::kAtMode) {
         // Offline without a new status text: the dispatcher ignores what the reset brings.
@@ -121,6 +113,18 @@ void ApplicationShell::FormCloseQuery() {
         // Errors in closing the port at shutdown are of no further interest.
     }
     ShutdownPause(kShutdownPauseMs);
+}
+
+void ApplicationShell::SaveSettings() {
+    Settings settings;
+    settings.viewMode = link.model.menu.ViewMode();
+    settings.viewMonitor = link.model.monitor.menuChecked.Get();
+    settings.winSocket = port_.GetDeviceLayer() == channel::DeviceLayer::kTcp;
+    settings.port = port_.ComNumber();
+    settings.wsIp = port_.WsAddress();
+    settings.wsPort = port_.WsPort();
+    const std::string error = WriteSettings(programFolder_, settings);
+    if (!error.empty()) user_.ShowError("The settings were not saved: " + error);
 }
 
 void ApplicationShell::FormClose() {

@@ -39,6 +39,9 @@ public:
     void FormClose();
 
     const std::string& ProgramFolder() const { return programFolder_; }
+    // Off for a program that takes its port from its own arguments: the
+    // shutdown then leaves "morvik2.ini" as it found it.
+    void SetWritesSettings(bool on) { writesSettings_ = on; }
 
     session::ModuleLink link;
     ConnectionControl connection;
@@ -46,12 +49,14 @@ public:
 private:
     // Processes events for ms on the delay timer, without the busy counter.
     void ShutdownPause(std::int64_t ms);
+    void SaveSettings();
 
     platform::EventLoop& loop_;
     channel::PortSeam& port_;
     features::UserInteraction& user_;
     std::string programFolder_;
     SerialDeviceBinder bindSerialDevices_;
+    bool writesSettings_ = true;
 };
 
 }  // namespace morvik::session

@@ -214,6 +214,7 @@ void LinkStateMachine::ReadingSequence() {
     }
     progress.HideProgress();
     model_.menu.EnableCommands(true);
+    readingEnded.Notify(!fields_.NoAnswer);
 }
 
 void LinkStateMachine::RestoreDetailsIfIdentified() {
@@ -228,15 +229,17 @@ void LinkStateMachine::OnAirEndSequence() {
     SetLinkState(channel::LinkState::kAtMode);
     if (!fields_.NoAnswer) parts_.table.ReadAllSubscriptions(true);
     RestoreDetailsIfIdentified();
+    const bool restarting = !fields_.NoAnswer && parts_.onAir.Repeating();
     if (fields_.NoAnswer) {
         ResetSearch();
-    } else if (parts_.onAir.Repeating()) {
+    } else if (restarting) {
         if (!PumpedWait(kOnAirRestartPauseMs)) return;
         PostToSelf(&LinkStateMachine::RestartOnAir);
     } else {
         fields_.connectTimeout.Start();
     }
     model_.progress.HideProgress();
+    if (!restarting) onAirEnded.Notify();
 }
 
 void LinkStateMachine::RestartOnAir() { parts_.onAir.StartOnAirSubscription(); }

@@ -8,6 +8,7 @@
 
 #include "channel/command_channel.h"
 #include "channel/link_fields.h"
+#include "channel/listeners.h"
 #include "session/main_window_model.h"
 #include "channel/port_seam.h"
 #include "features/user_interaction.h"
@@ -77,6 +78,13 @@ public:
     void miResetClick();
     // "Testlauf": toggles the test run.
     void miTestlaufClick();
+
+    // Hear when a reading sequence is over: true when every read got its
+    // answer, false when the module fell silent part way.
+    channel::Listeners<bool> readingEnded;
+    // Hear when an on-air subscription, or a repeated series of them, is over
+    // and the table has been read again (or the search has taken over).
+    channel::Listeners<> onAirEnded;
 
 private:
     void Dispatch(const std::string& line);

@@ -176,8 +176,11 @@ void Profile::LoadProfileFile() {
     }
     const ProfileValues& values = std::get<ProfileValues>(parsed);
     for (int row = 0; row < kProfileRows; ++row) list_.SetValue(row, values[row]);
-    Exclusively([this] {
-        if (WriteProfile()) ReadProfile();
+    rowsNotTaken_.clear();
+    Exclusively([this, &values] {
+        if (!WriteProfile()) return;
+        ReadProfile();
+        if (!channel_.NoAnswer()) rowsNotTaken_ = RowsNotTaken(values, list_);
     });
 }
 

@@ -4,6 +4,7 @@
 // the user makes, and saved to and loaded from profile files.
 
 #include <string>
+#include <vector>
 
 #include "channel/command_channel.h"
 #include "features/profile/identity_labels.h"
@@ -39,6 +40,10 @@ public:
     void miProfileLoadClick();
     void miProfileSaveClick();
 
+    // The rows of the last loaded file that the module did not take, as its
+    // read-back after the write showed; empty until a load was written and read.
+    const std::vector<int>& RowsNotTakenByLastLoad() const { return rowsNotTaken_; }
+
 private:
     // Runs one write-back or read with the list locked against edits; a
     // file command asked for meanwhile runs once it is over.
@@ -56,6 +61,7 @@ private:
     int running_ = 0;      // nested write-backs and reads in progress
     bool loadPending_ = false;
     bool savePending_ = false;
+    std::vector<int> rowsNotTaken_;
 };
 
 }  // namespace morvik::profile

@@ -3,6 +3,8 @@
 #include <bitset>
 #include <string_view>
 
+#include "channel/command_channel.h"
+
 namespace morvik::profile {
 
 std::string FormatProfileFile(const ProfileList& list) {
@@ -41,6 +43,18 @@ std::variant<ProfileValues, std::string> ParseProfileFile(const std::string& tex
         if (!seen[row]) return std::string("the key \"") + ProfileList::Key(row) + "\" is missing";
     }
     return values;
+}
+
+std::vector<int> RowsNotTaken(const ProfileValues& sent, const ProfileList& readBack) {
+    std::vector<int> rows;
+    for (int row = 0; row < kProfileRows; ++row) {
+        if (!kProfileTable[row].writePrefix) continue;
+        const std::string& read = readBack.Value(row);
+        const std::optional<int> sentNumber = channel::ParseInteger(sent[row]);
+        const bool same = sentNumber ? sentNumber == channel::ParseInteger(read) : sent[row] == read;
+        if (!same) rows.push_back(row);
+    }
+    return rows;
 }
 
 }  // namespace morvik::profile

@@ -5,6 +5,7 @@
 #include <array>
 #include <string>
 #include <variant>
+#include <vector>
 
 #include "features/profile/profile_list.h"
 
@@ -17,5 +18,9 @@ std::string FormatProfileFile(const ProfileList& list);
 // The values of a profile file by key, or why the file was refused: every one
 // of the 31 keys exactly once and nothing else. Empty lines are skipped.
 std::variant<ProfileValues, std::string> ParseProfileFile(const std::string& text);
+
+// The rows the module was sent that read back with another value: it did not
+// take them. Numbers count by value ("43" and "043" agree), other texts as written.
+std::vector<int> RowsNotTaken(const ProfileValues& sent, const ProfileList& readBack);
 
 }  // namespace morvik::profile

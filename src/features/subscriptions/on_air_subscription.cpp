@@ -12,16 +12,20 @@ void OnAirSubscription::StartOnAirSubscription(std::optional<int> slot) {
     const int type = identification_.ConfigType();
     std::string command = type == profile::kServerFp || type == profile::kReplacementFp ? "AT^SENB," : "AT^SOAC,";
     if (slot) command += std::to_string(*slot);
+    // The last start of a counted series lets the series end with it.
+    if (startsLeft_ && --*startsLeft_ <= 0) repeat_ = false;
     channel_.QueryCommand(command, false);
 }
 
-void OnAirSubscription::OnAirSubscriptionRepeat1Click() {
+void OnAirSubscription::StartRepeated(std::optional<int> times) {
     repeat_ = true;
+    startsLeft_ = times;
     StartOnAirSubscription();
 }
 
 OnAirAnswer OnAirSubscription::TakeAnswer(const std::string& line) {
     if (line == "WAIT") return OnAirAnswer::kWaiting;
+    lastEnd_ = line;
     if (line == "ERROR") repeat_ = false;
     return OnAirAnswer::kEnded;
 }

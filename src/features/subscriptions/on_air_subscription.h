@@ -32,7 +32,9 @@ public:
     // "Subscript-On-Air" and the toolbar button.
     void miOnAirSubscriptionClick() { StartOnAirSubscription(); }
     // "Repeat Subscript-On-Air": one after the other until one fails or is cancelled.
-    void OnAirSubscriptionRepeat1Click();
+    void OnAirSubscriptionRepeat1Click() { StartRepeated(std::nullopt); }
+    // A series of on-air subscriptions: times of them at most, or without end.
+    void StartRepeated(std::optional<int> times);
     // The grid's "Subscript-On-Air": for the slot of the current row.
     void miOASPosClick(int slot) { StartOnAirSubscription(slot); }
 
@@ -42,6 +44,8 @@ public:
 
     bool Repeating() const { return repeat_; }
     void StopRepeating() { repeat_ = false; }
+    // The line that ended the last on-air subscription ("ERROR" for a failure).
+    const std::string& LastEnd() const { return lastEnd_; }
 
 private:
     channel::CommandChannel& channel_;
@@ -49,6 +53,8 @@ private:
     const profile::Identification& identification_;
     LinkStateSetter setLinkState_;
     bool repeat_ = false;
+    std::optional<int> startsLeft_;  // of a counted series; none for an endless one
+    std::string lastEnd_;
 };
 
 }  // namespace morvik::subscriptions

@@ -1,0 +1,191 @@
+#include "cli/cli_options.h"
+
+#include <charconv>
+#include <cmath>
+#include <map>
+
+#include "features/profile/identification.h"
+
+namespace morvik::cli {
+
+namespace {
+
+using Parsed = std::variant<CliOptions, HelpRequest, UsageError>;
+
+struct CommandForm {
+    Command command;
+    bool takesFile;
+};
+
+// The commands by their words; "profile" and "subscriptions" take a second word.
+const std::map<std::string, CommandForm> kCommands = {
+    {"ports", {Command::kPorts, false}},
+    {"read", {Command::kRead, false}},
+    {"profile save", {Command::kProfileSave, true}},
+    {"profile load", {Command::kProfileLoad, true}},
+    {"subscriptions save", {Command::kSubscriptionsSave, true}},
+    {"subscriptions load", {Command::kSubscriptionsLoad, true}},
+    {"export", {Command::kExport, true}},
+    {"onair", {Command::kOnAir, false}},
+    {"change-type", {Command::kChangeType, false}},
+    {"baud", {Command::kBaud, false}},
+    {"console", {Command::kConsole, false}},
+};
+
+std::optional<int> WholeNumber(const std::string& text) {
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+std::optional<double> Seconds(const std::string& text) {
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value) || value <= 0) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// Takes the words that are not options apart into the command and its arguments.
+std::optional<std::string> ApplyWords(const std::vector<std::string>& words, CliOptions& options) {
+    if (words.empty()) return "no command given";
+    std::size_t used = 1;
+    std::string name = words[0];
+    if ((name == "profile" || name == "subscriptions")) {
+        if (words.size() < 2) return name + " needs save or load and a file";
+        name += " " + words[1];
+        used = 2;
+    }
+    const auto found = kCommands.find(name);
+    if (found == kCommands.end()) return "unknown command \"" + name + "\"";
+    options.command = found->second.command;
+    std::vector<std::string> rest(words.begin() + static_cast<std::ptrdiff_t>(used), words.end());
+    if (found->second.takesFile) {
+        if (rest.size() != 1) return name + " takes one file name";
+        options.file = rest[0];
+        return std::nullopt;
+    }
+    if (options.command == Command::kChangeType) {
+        static const std::map<std::string, int> kTypes = {
+            {"fp", profile::kReplacementFp}, {"pp", profile::kReplacementPp}, {"server", profile::kServerFp}};
+        if (rest.size() != 1 || !kTypes.contains(rest[0])) return "change-type takes fp, pp or server";
+        options.configType = kTypes.at(rest[0]);
+        return std::nullopt;
+    }
+    if (options.command == Command::kBaud) {
+        if (rest.size() != 1 || (rest[0] != "19200" && rest[0] != "115200")) return "baud takes 19200 or 115200";
+        options.highBaud = rest[0] == "115200";
+        return std::nullopt;
+    }
+    if (!rest.empty()) return name + " takes no argument \"" + rest[0] + "\"";
+    return std::nullopt;
+}
+
+}  // namespace
+
+Parsed ParseCommandLine(const std::vector<std::string>& args) {
+    CliOptions options;
+    std::vector<std::string> words;
+    const auto usage = [](const std::string& message) { return Parsed(UsageError{message}); };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string option = args[i];
+        std::optional<std::string> inlineValue;
+        if (const std::size_t equals = option.find('='); option.starts_with("--") && equals != std::string::npos) {
+            inlineValue = option.substr(equals + 1);
+            option.resize(equals);
+        }
+        // The value of an option that takes one: "--x=value" or the next word.
+        const auto value = [&]() -> std::optional<std::string> {
+            if (inlineValue) return inlineValue;
+            if (i + 1 < args.size()) return args[++i];
+            return std::nullopt;
+        };
+        const auto flag = [&](bool& target) {
+            target = true;
+            return !inlineValue;
+        };
+        if (option == "--help" || option == "-h") return HelpRequest{};
+        if (!option.starts_with("-") || option == "-") {
+            words.push_back(option);
+            continue;
+        }
+        if (option == "--high-speed" || option == "--quiet" || option == "--json") {
+            bool& target = option == "--high-speed" ? options.highSpeed : option == "--quiet" ? options.quiet : options.json;
+            if (!flag(target)) return usage(option + " takes no value");
+            continue;
+        }
+        const bool takesValue = option == "--port" || option == "--program-folder" || option == "--log" ||
+                                option == "--timeout" || option == "--slot" || option == "--repeat";
+        if (!takesValue) return usage("unknown option " + option);
+        const std::optional<std::string> given = value();
+        if (!given || given->empty()) return usage(option + " needs a value");
+        if (option == "--port") {
+            auto parsed = ParsePortArgument(*given);
+            if (const auto* error = std::get_if<std::string>(&parsed)) return usage(*error);
+            options.port = std::get<PortArgument>(parsed);
+        } else if (option == "--program-folder") {
+            options.programFolder = given->back() == '/' ? *given : *given + "/";
+        } else if (option == "--log") {
+            options.logFile = *given;
+        } else if (option == "--timeout") {
+            const std::optional<double> seconds = Seconds(*given);
+            if (!seconds) return usage("--timeout takes a number of seconds above 0, not \"" + *given + "\"");
+            options.timeoutSeconds = *seconds;
+        } else if (option == "--slot") {
+            options.slot = WholeNumber(*given);
+            if (!options.slot || *options.slot < 0 || *options.slot > 15) {
+                return usage("--slot takes a slot number from 0 to 15, not \"" + *given + "\"");
+            }
+        } else {
+            const std::optional<int> repeat = WholeNumber(*given);
+            if (!repeat || *repeat < 1) return usage("--repeat takes a count from 1 up, not \"" + *given + "\"");
+            options.repeat = *repeat;
+        }
+    }
+    if (const std::optional<std::string> error = ApplyWords(words, options)) return usage(*error);
+    const bool onAirOptions = options.slot || options.repeat != 1;
+    if (onAirOptions && options.command != Command::kOnAir) return usage("--slot and --repeat belong to onair");
+    // The window offers a slot for a single subscription only; a series always lets the module choose.
+    if (options.slot && options.repeat != 1) return usage("--slot and --repeat cannot be combined");
+    return options;
+}
+
+std::string UsageText() {
+    return R"(Usage: morvik2-cli [OPTIONS] COMMAND [ARGUMENTS]
+Configures an RX57 DECT radio data module without a window: the same search,
+reading, write-back, store and export as Morvik II, and the same files.
+
+Commands:
+  ports                      serial ports, their devices and users, and the port directory
+  read                       find the module, read it and print what was read
+  profile save FILE          save the module's profile to FILE
+  profile load FILE          write FILE's profile to the module, read it back and compare
+  subscriptions save FILE    save the subscription table's store record to FILE
+  subscriptions load FILE    write FILE's stored subscriptions into the module
+  export FILE                write the server configuration script (Server FP only)
+  onair [--slot N] [--repeat K]
+                             on-air subscription: for slot N, or K one after the other
+  change-type fp|pp|server   make the module a replacement FP or PP, or a server FP
+  baud 19200|115200          switch the module's and the port's baud rate
+  console                    type AT commands and see the answers
+
+Options:
+  --port Com7|/dev/ttyUSB0|HOST[:PORT]
+                             the module's port; TCP port 8000 unless given.
+                             Default: the port morvik2.ini names
+  --high-speed               open a serial port at 115200 baud
+  --program-folder DIR       where morvik2.ini, DectPort.ini and the stores are
+  --log FILE                 append the command traffic with timestamps to FILE
+  --timeout S                give up finding and reading the module after S seconds (30)
+  --quiet                    no progress and no report of the module's state
+  --json                     print reports as JSON
+  --help                     this text
+
+Exit status: 0 done, 1 module not found or not answering, 2 usage,
+3 file error, 4 the module refused a command.
+)";
+}
+
+}  // namespace morvik::cli

@@ -1,0 +1,58 @@
+#include "cli/cli_program.h"
+
+#include <filesystem>
+
+#include "cli/cli_options.h"
+#include "cli/module_session.h"
+#include "cli/ports_report.h"
+#include "platform/atomic_file.h"
+#include "platform/program_folder.h"
+
+namespace morvik::cli {
+
+namespace {
+
+// The file a load command reads, checked before a port is opened: no module
+// is searched for only to find the file missing.
+std::optional<std::string> InputFileProblem(const CliOptions& options) {
+    if (options.command != Command::kProfileLoad && options.command != Command::kSubscriptionsLoad) return {};
+    const platform::FileContent file = platform::ReadWholeFile(options.file);
+    if (!file.exists) return "there is no file " + options.file;
+    if (!file.error.empty()) return options.file + " could not be read: " + file.error;
+    return {};
+}
+
+}  // namespace
+
+int RunProgram(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal) {
+    const auto parsed = ParseCommandLine(args);
+    if (std::holds_alternative<HelpRequest>(parsed)) {
+        out << UsageText();
+        return kExitDone;
+    }
+    if (const auto* usage = std::get_if<UsageError>(&parsed)) {
+        err << "morvik2-cli: " << usage->message << "\nTry 'morvik2-cli --help'.\n";
+        return kExitUsage;
+    }
+    const CliOptions& options = std::get<CliOptions>(parsed);
+    const std::string folder = options.programFolder.value_or(platform::ProgramFolder());
+    if (std::error_code error; !std::filesystem::is_directory(folder, error)) {
+        err << "morvik2-cli: the program folder " << folder << " is not a folder\n";
+        return kExitFileError;
+    }
+    if (options.command == Command::kPorts) {
+        out << PortsReport(folder, options.json) << std::flush;
+        return kExitDone;
+    }
+    if (const std::optional<std::string> problem = InputFileProblem(options)) {
+        err << "morvik2-cli: " << *problem << '\n';
+        return kExitFileError;
+    }
+    ModuleSession session(options, folder, out, err, errIsTerminal && !options.quiet);
+    ExitCode code = session.Connect();
+    if (code == kExitDone) code = session.RunCommand();
+    session.Shutdown();
+    return code;
+}
+
+}  // namespace morvik::cli

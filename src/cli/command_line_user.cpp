@@ -1,0 +1,27 @@
+#include "cli/command_line_user.h"
+
+#include <utility>
+
+namespace morvik::cli {
+
+void CommandLineUser::ShowError(const std::string& text) {
+    ++errors_;
+    err_ << "morvik2-cli: " << text << '\n' << std::flush;
+}
+
+void CommandLineUser::ShowInformation(const std::string& text) { err_ << "morvik2-cli: " << text << '\n' << std::flush; }
+
+std::optional<std::string> CommandLineUser::TakeFile() { return std::exchange(file_, std::nullopt); }
+
+std::optional<std::string> CommandLineUser::OpenFileName(const features::FileRequest&) { return TakeFile(); }
+
+std::optional<std::string> CommandLineUser::SaveFileName(const features::FileRequest&) { return TakeFile(); }
+
+std::optional<features::PortChoice> CommandLineUser::ChoosePort(const std::string& currentEntry, const std::string&,
+                                                                bool highSpeed) {
+    return choosePort_(currentEntry, highSpeed);
+}
+
+bool CommandLineUser::EditSubscription(features::SubscriptionEdit&) { return false; }
+
+}  // namespace morvik::cli

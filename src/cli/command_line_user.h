@@ -1,0 +1,45 @@
+#pragma once
+// What the shared logic asks of the user, answered from the command line:
+// the file it names, the port it chose, errors and notes on standard error.
+// Nothing is asked interactively; anything not given counts as Cancel.
+
+#include <functional>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "features/user_interaction.h"
+
+namespace morvik::cli {
+
+class CommandLineUser final : public features::UserInteraction {
+public:
+    using PortAnswer =
+        std::function<std::optional<features::PortChoice>(const std::string& currentEntry, bool highSpeed)>;
+
+    CommandLineUser(std::ostream& err, PortAnswer choosePort) : err_(err), choosePort_(std::move(choosePort)) {}
+
+    // The file the next file picker yields.
+    void SetFileAnswer(std::string path) { file_ = std::move(path); }
+    // How many errors were shown so far.
+    int ErrorCount() const { return errors_; }
+
+    void ShowError(const std::string& text) override;
+    void ShowInformation(const std::string& text) override;
+    std::optional<std::string> OpenFileName(const features::FileRequest& request) override;
+    std::optional<std::string> SaveFileName(const features::FileRequest& request) override;
+    std::optional<features::PortChoice> ChoosePort(const std::string& currentEntry, const std::string& folder,
+                                                   bool highSpeed) override;
+    bool EditSubscription(features::SubscriptionEdit& fields) override;
+    void Beep() override {}
+
+private:
+    std::optional<std::string> TakeFile();
+
+    std::ostream& err_;
+    PortAnswer choosePort_;
+    std::optional<std::string> file_;
+    int errors_ = 0;
+};
+
+}  // namespace morvik::cli

@@ -1,0 +1,125 @@
+#include "cli/console.h"
+
+#include <unistd.h>
+
+#include <charconv>
+#include <filesystem>
+#include <memory>
+
+#include "platform/atomic_file.h"
+
+namespace morvik::cli {
+
+namespace {
+
+class Console {
+public:
+    Console(session::ModuleLink& link, std::ostream& out, std::ostream& err, std::string historyPath)
+        : link_(link), out_(out), err_(err), historyPath_(std::move(historyPath)), history_(ReadHistory(historyPath_)) {
+        link_.model.monitor.OnAppend([this, active = std::weak_ptr<bool>(active_)](const std::string& line) {
+            if (active.lock() && line.starts_with(">")) out_ << line.substr(1) << '\n' << std::flush;
+        });
+    }
+
+    bool Done() const { return done_; }
+
+    void Take(const char* bytes, std::size_t count) {
+        pending_.append(bytes, count);
+        for (std::size_t end; !done_ && (end = pending_.find('\n')) != std::string::npos;) {
+            std::string line = pending_.substr(0, end);
+            pending_.erase(0, end + 1);
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            Handle(line);
+        }
+    }
+
+    void End() { done_ = true; }
+
+private:
+    void Handle(std::string line) {
+        if (line == "exit" || line == "quit") {
+            done_ = true;
+            return;
+        }
+        if (line == "history") {
+            for (std::size_t i = 0; i < history_.size(); ++i) out_ << i + 1 << "  " << history_[i] << '\n';
+            out_ << std::flush;
+            return;
+        }
+        if (line.starts_with("!")) {
+            std::size_t number = 0;
+            const auto [end, error] = std::from_chars(line.data() + 1, line.data() + line.size(), number);
+            if (error != std::errc() || end != line.data() + line.size() || number < 1 || number > history_.size()) {
+                err_ << "morvik2-cli: there is no history entry " << line.substr(1) << " (\"history\" lists them)\n";
+                return;
+            }
+            line = history_[number - 1];
+            out_ << line << '\n' << std::flush;
+        }
+        if (line.empty()) return;
+        const channel::LinkState state = link_.fields.state;
+        if (state != channel::LinkState::kAtMode && state != channel::LinkState::kData) {
+            err_ << "morvik2-cli: not sent: the link is in state" << channel::LinkStateText(state)
+                 << "; wait until the module has been found again\n";
+            return;
+        }
+        link_.channel.SendTypedCommand(line);
+        Remember(line);
+    }
+
+    void Remember(const std::string& line) {
+        history_.push_back(line);
+        if (history_.size() > kHistoryEntries) history_.erase(history_.begin());
+        std::string text;
+        for (const std::string& entry : history_) text += entry + "\n";
+        std::error_code ignored;  // a folder that cannot be made shows in the write's error
+        std::filesystem::create_directories(std::filesystem::path(historyPath_).parent_path(), ignored);
+        const std::optional<std::string> error = platform::WriteFileAtomically(historyPath_, text);
+        if (error && !historyWarned_) {
+            historyWarned_ = true;
+            err_ << "morvik2-cli: the history is not kept: " << *error << '\n';
+        }
+    }
+
+    session::ModuleLink& link_;
+    std::ostream& out_;
+    std::ostream& err_;
+    std::string historyPath_;
+    std::vector<std::string> history_;
+    std::string pending_;
+    bool done_ = false;
+    bool historyWarned_ = false;
+    std::shared_ptr<bool> active_ = std::make_shared<bool>(true);
+};
+
+}  // namespace
+
+std::vector<std::string> ReadHistory(const std::string& path) {
+    const platform::FileContent file = platform::ReadWholeFile(path);
+    std::vector<std::string> entries;
+    std::size_t start = 0;
+    for (std::size_t end; (end = file.bytes.find('\n', start)) != std::string::npos; start = end + 1) {
+        if (end > start) entries.push_back(file.bytes.substr(start, end - start));
+    }
+    return entries;
+}
+
+ExitCode RunConsole(session::ModuleLink& link, platform::EventLoop& loop, int inputFd, std::ostream& out,
+                    std::ostream& err, const std::string& historyPath) {
+    Console console(link, out, err, historyPath);
+    const platform::EventLoop::WatchId watch =
+        loop.WatchFd(inputFd, platform::EventLoop::kReadable, [&console, inputFd](unsigned) {
+            char buffer[512];
+            const ssize_t count = ::read(inputFd, buffer, sizeof buffer);
+            if (count <= 0) {
+                console.End();
+            } else {
+                console.Take(buffer, static_cast<std::size_t>(count));
+            }
+        });
+    while (!console.Done()) loop.WaitForEvents(-1);
+    loop.UnwatchFd(watch);
+    return kExitDone;
+}
+
+}  // namespace morvik::cli

@@ -1,0 +1,15 @@
+#pragma once
+// What was read from the module, printed from the window's models: identity,
+// configuration type, profile and subscription table, as text for people or
+// as JSON for scripts.
+
+#include <string>
+
+#include "session/module_link.h"
+
+namespace morvik::cli {
+
+std::string ModuleReportText(const session::ModuleLink& link);
+std::string ModuleReportJson(const session::ModuleLink& link);
+
+}  // namespace morvik::cli

@@ -1,0 +1,319 @@
+#include "cli/module_session.h"
+
+#include <unistd.h>
+
+#include <charconv>
+#include <cstdlib>
+
+#include "cli/console.h"
+#include "cli/module_report.h"
+#include "comm/error_codes.h"
+#include "platform/serial_device_report.h"
+#include "session/configuration_change.h"
+
+namespace morvik::cli {
+
+namespace {
+
+// Where console history lives between runs: $XDG_STATE_HOME, else ~/.local/state.
+std::string HistoryPath() {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    if (state && state[0] == '/') return std::string(state) + "/morvik2/console_history";
+    const char* home = std::getenv("HOME");
+    return std::string(home ? home : ".") + "/.local/state/morvik2/console_history";
+}
+
+}  // namespace
+
+ModuleSession::ModuleSession(const CliOptions& options, std::string programFolder, std::ostream& out,
+                             std::ostream& err, bool errIsTerminal)
+    : options_(options),
+      out_(out),
+      err_(err),
+      errIsTerminal_(errIsTerminal),
+      user_(err, [this](const std::string& current, bool high) { return ChoosePort(current, high); }),
+      shell_(loop_, port_, user_, std::move(programFolder),
+             [this](const auto& entries) { return BindSerialDevices(entries); }),
+      link_(shell_.link) {
+    // The port comes from the command line: the window's settings stay as they are.
+    shell_.SetWritesSettings(false);
+    link_.machine.readingEnded.Subscribe([this](bool complete) {
+        ++readings_;
+        lastReadingComplete_ = complete;
+    });
+    link_.machine.onAirEnded.Subscribe([this] { ++onAirEnds_; });
+    link_.model.monitor.OnAppend([this](const std::string& line) {
+        if (line.starts_with("<")) lastSent_ = line.substr(1);
+        if (line == ">ERROR" && !refused_) {
+            refused_ = true;
+            refusedCommand_ = lastSent_;
+        }
+        // A module that keeps reporting is still at work: on-air waits last as long as it does.
+        if (options_.command == Command::kOnAir && line.starts_with(">")) RestartDeadline();
+    });
+    if (!options_.quiet) progress_ = std::make_unique<ProgressPrinter>(link_.model.progress, err_, errIsTerminal_);
+}
+
+ModuleSession::~ModuleSession() { Shutdown(); }
+
+std::optional<features::PortChoice> ModuleSession::ChoosePort(const std::string& currentEntry, bool highSpeed) {
+    const bool high = options_.highSpeed || highSpeed;
+    if (!options_.port) {
+        // The settings name no port: the window would ask, the command line cannot.
+        noPortChosen_ = currentEntry.empty() || currentEntry == "Com0";
+        if (noPortChosen_) return std::nullopt;
+        return features::PortChoice{currentEntry, port_.WsPort(), high};
+    }
+    const auto* number = std::get_if<SerialNumber>(&*options_.port);
+    return ChoiceFor(*options_.port, number ? number->number : comNumberOfPath_, high);
+}
+
+std::vector<std::string> ModuleSession::BindSerialDevices(
+    const std::vector<std::pair<std::string, std::string>>& entries) {
+    platform::SerialDeviceMap& map = port_.Port().SerialDevices();
+    std::vector<std::string> messages = map.BindEntries(entries);
+    if (options_.port) {
+        if (const auto* device = std::get_if<SerialPath>(&*options_.port)) comNumberOfPath_ = BindDevicePath(map, device->path);
+    }
+    return messages;
+}
+
+void ModuleSession::RestartDeadline() {
+    deadline_ = loop_.NowMs() + static_cast<std::int64_t>(options_.timeoutSeconds * 1000);
+}
+
+bool ModuleSession::WaitUntil(const std::function<bool()>& done) {
+    while (!done()) {
+        const std::int64_t left = deadline_ - loop_.NowMs();
+        if (left <= 0) return false;
+        loop_.WaitForEvents(left);
+    }
+    return true;
+}
+
+int ModuleSession::ConnectionError() const {
+    // A closed connection alone is part of every search step's reopening;
+    // only a socket error leaves the link offline for good.
+    if (link_.machine.State() != channel::LinkState::kOffline) return 0;
+    const std::string& panel = link_.model.statusBar.Text(channel::kErrorPanel);
+    constexpr std::string_view kPrefix = "ERROR: ";
+    int code = 0;
+    if (!panel.starts_with(kPrefix)) return 0;
+    const auto [end, error] = std::from_chars(panel.data() + kPrefix.size(), panel.data() + panel.size(), code);
+    return error == std::errc() && end == panel.data() + panel.size() ? code : 0;
+}
+
+std::string ModuleSession::PortText() const {
+    if (port_.GetDeviceLayer() == channel::DeviceLayer::kTcp) return port_.WsAddress() + ":" + port_.WsPort();
+    return "Com" + std::to_string(port_.ComNumber()) + " (" +
+           port_.Port().SerialDevices().Lookup(port_.ComNumber()) + ")";
+}
+
+std::string ModuleSession::PortProblem() const {
+    if (port_.GetDeviceLayer() == channel::DeviceLayer::kTcp) return {};
+    const std::string problem = platform::SerialAccessProblem(port_.Port().SerialDevices().Lookup(port_.ComNumber()));
+    return problem.empty() ? std::string() : "; " + problem;
+}
+
+ExitCode ModuleSession::Connect() {
+    if (options_.logFile) {
+        auto opened = TrafficLog::Open(*options_.logFile, link_.model.monitor);
+        if (const auto* error = std::get_if<std::string>(&opened)) {
+            err_ << "morvik2-cli: " << *error << '\n';
+            return kExitFileError;
+        }
+        log_ = std::move(std::get<std::unique_ptr<TrafficLog>>(opened));
+    }
+    RestartDeadline();
+    try {
+        shell_.FormCreate();
+    } catch (const channel::PortError& error) {
+        err_ << "morvik2-cli: " << PortText() << " could not be opened: " << error.what() << PortProblem() << '\n';
+        return kExitNoModule;
+    }
+    if (noPortChosen_) {
+        err_ << "morvik2-cli: no port given and none in " << shell_.ProgramFolder()
+             << "morvik2.ini: name one with --port Com7, --port /dev/ttyUSB0 or --port HOST[:PORT]\n";
+        return kExitUsage;
+    }
+    const int errors = user_.ErrorCount();
+    const bool ended =
+        WaitUntil([&] { return readings_ > 0 || ConnectionError() != 0 || user_.ErrorCount() > errors; });
+    if (user_.ErrorCount() > errors) {
+        err_ << "morvik2-cli: the search on " << PortText() << " stopped" << PortProblem() << '\n';
+        return kExitNoModule;
+    }
+    if (const int code = ConnectionError()) {
+        err_ << "morvik2-cli: no connection to " << PortText() << ": " << comm::ErrorText(code)
+             << ". Is the module's network converter (or rx57-sim --tcp) there and listening?\n";
+        return kExitNoModule;
+    }
+    if (!ended) {
+        err_ << "morvik2-cli: no module answered on " << PortText() << " within " << options_.timeoutSeconds
+             << " s. Check that it is powered and cabled, the port (--port) and the speed (--high-speed)"
+             << PortProblem() << ".\n";
+        return kExitNoModule;
+    }
+    if (!lastReadingComplete_) {
+        err_ << "morvik2-cli: the module on " << PortText() << " stopped answering while it was read\n";
+        return kExitNoModule;
+    }
+    return kExitDone;
+}
+
+ExitCode ModuleSession::Outcome(int errorsBefore) {
+    if (refused_) {
+        err_ << "morvik2-cli: the module answered ERROR to " << refusedCommand_ << '\n';
+        return kExitRefused;
+    }
+    if (user_.ErrorCount() > errorsBefore) return kExitFileError;
+    if (link_.channel.NoAnswer() || link_.machine.State() != channel::LinkState::kAtMode) {
+        err_ << "morvik2-cli: the module on " << PortText() << " stopped answering\n";
+        return kExitNoModule;
+    }
+    return kExitDone;
+}
+
+void ModuleSession::PrintReport() {
+    if (options_.quiet) return;
+    out_ << (options_.json ? ModuleReportJson(link_) : ModuleReportText(link_)) << std::flush;
+}
+
+ExitCode ModuleSession::RunCommand() {
+    const int errors = user_.ErrorCount();
+    refused_ = false;
+    switch (options_.command) {
+        case Command::kRead:
+            out_ << (options_.json ? ModuleReportJson(link_) : ModuleReportText(link_)) << std::flush;
+            return kExitDone;
+        case Command::kProfileSave:
+            user_.SetFileAnswer(options_.file);
+            link_.profile.miProfileSaveClick();
+            return Outcome(errors);
+        case Command::kProfileLoad:
+            return ProfileLoad();
+        case Command::kSubscriptionsSave:
+            user_.SetFileAnswer(options_.file);
+            link_.store.miSaveSubscriptClick();
+            return Outcome(errors);
+        case Command::kSubscriptionsLoad: {
+            user_.SetFileAnswer(options_.file);
+            link_.store.LoadSubscriptionStore();
+            const ExitCode code = Outcome(errors);
+            if (code == kExitDone) PrintReport();
+            return code;
+        }
+        case Command::kExport:
+            return Export();
+        case Command::kOnAir:
+            return OnAir();
+        case Command::kChangeType:
+            return ChangeType();
+        case Command::kBaud:
+            return ChangeBaud();
+        case Command::kConsole:
+            return RunConsole(link_, loop_, STDIN_FILENO, out_, err_, HistoryPath());
+        case Command::kPorts:
+            break;
+    }
+    return kExitUsage;
+}
+
+ExitCode ModuleSession::ProfileLoad() {
+    const int errors = user_.ErrorCount();
+    user_.SetFileAnswer(options_.file);
+    link_.profile.miProfileLoadClick();
+    ExitCode code = Outcome(errors);
+    for (const int row : link_.profile.RowsNotTakenByLastLoad()) {
+        err_ << "morvik2-cli: the module did not take " << profile::ProfileList::Key(row) << " from " << options_.file
+             << ": it holds " << link_.model.profileList.Value(row) << '\n';
+        if (code == kExitDone) code = kExitRefused;
+    }
+    if (code == kExitDone) PrintReport();
+    return code;
+}
+
+ExitCode ModuleSession::Export() {
+    if (link_.identification.ConfigType() != profile::kServerFp) {
+        err_ << "morvik2-cli: only a Server FP's table is exported, and this module is a "
+             << link_.model.devicePanel.lbConfigType.Get() << " (change-type server makes it one)\n";
+        return kExitRefused;
+    }
+    const int errors = user_.ErrorCount();
+    user_.SetFileAnswer(options_.file);
+    link_.serverExport.miExportClick();
+    return Outcome(errors);
+}
+
+ExitCode ModuleSession::OnAir() {
+    const int errors = user_.ErrorCount();
+    const int ends = onAirEnds_;
+    if (options_.slot) {
+        link_.onAir.miOASPosClick(*options_.slot);
+    } else if (options_.repeat > 1) {
+        link_.onAir.StartRepeated(options_.repeat);
+    } else {
+        link_.onAir.miOnAirSubscriptionClick();
+    }
+    RestartDeadline();
+    if (!WaitUntil([&] { return onAirEnds_ > ends; })) {
+        link_.machine.CancelOperation();  // tells the module to stop
+        err_ << "morvik2-cli: the module said nothing about the on-air subscription for " << options_.timeoutSeconds
+             << " s\n";
+        return kExitNoModule;
+    }
+    if (link_.onAir.LastEnd() == "ERROR") {
+        err_ << "morvik2-cli: the on-air subscription failed: is the partner device in range and ready to subscribe?\n";
+        return kExitRefused;
+    }
+    refused_ = false;  // an ERROR that ended a series is the failure told above
+    const ExitCode code = Outcome(errors);
+    if (code == kExitDone) PrintReport();
+    return code;
+}
+
+ExitCode ModuleSession::AwaitReading(int readingsBefore) {
+    RestartDeadline();
+    const bool read = WaitUntil([&] { return readings_ > readingsBefore || refused_; });
+    if (refused_) return Outcome(user_.ErrorCount());
+    if (!read) {
+        err_ << "morvik2-cli: the module did not come back on " << PortText() << " within " << options_.timeoutSeconds
+             << " s\n";
+        return kExitNoModule;
+    }
+    if (!lastReadingComplete_) {
+        err_ << "morvik2-cli: the module stopped answering while it was read again\n";
+        return kExitNoModule;
+    }
+    return kExitDone;
+}
+
+ExitCode ModuleSession::ChangeType() {
+    const int before = readings_;
+    session::ChangeConfigurationType(link_, static_cast<profile::ConfigType>(options_.configType));
+    const ExitCode code = AwaitReading(before);
+    if (code != kExitDone) return code;
+    if (link_.identification.ConfigType() != options_.configType) {
+        err_ << "morvik2-cli: the module came back as a " << link_.model.devicePanel.lbConfigType.Get()
+             << ", not a " << profile::ConfigTypeText(options_.configType) << '\n';
+        return kExitRefused;
+    }
+    PrintReport();
+    return kExitDone;
+}
+
+ExitCode ModuleSession::ChangeBaud() {
+    const int before = readings_;
+    shell_.connection.ChangeModuleBaud(options_.highBaud);
+    const ExitCode code = AwaitReading(before);
+    if (code == kExitDone) PrintReport();
+    return code;
+}
+
+void ModuleSession::Shutdown() {
+    if (std::exchange(shutDown_, true)) return;
+    shell_.FormCloseQuery();
+    shell_.FormClose();
+}
+
+}  // namespace morvik::cli

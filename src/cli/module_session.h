@@ -1,0 +1,85 @@
+#pragma once
+// One run of morvik2-cli against a module: the program's own assembly on the
+// poll loop and the real port, the start that finds and reads the module,
+// the command, and the orderly shutdown that resets the module and releases
+// the port. Every rule lives in the shared core; this class only drives it
+// the way a person drives the window, and turns the outcome into an exit code.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+
+#include "channel/com_port_link.h"
+#include "cli/cli_options.h"
+#include "cli/command_line_user.h"
+#include "cli/progress_printer.h"
+#include "cli/traffic_log.h"
+#include "platform/poll_loop.h"
+#include "session/application_shell.h"
+
+namespace morvik::cli {
+
+class ModuleSession {
+public:
+    ModuleSession(const CliOptions& options, std::string programFolder, std::ostream& out, std::ostream& err,
+                  bool errIsTerminal);
+    ~ModuleSession();
+    ModuleSession(const ModuleSession&) = delete;
+    ModuleSession& operator=(const ModuleSession&) = delete;
+
+    // Starts the log, opens the port and waits until the module has been read.
+    ExitCode Connect();
+    // Runs the command on the module that Connect read.
+    ExitCode RunCommand();
+    // Leaves the module as the window leaves it on closing. Safe to call twice.
+    void Shutdown();
+
+private:
+    std::optional<features::PortChoice> ChoosePort(const std::string& currentEntry, bool highSpeed);
+    std::vector<std::string> BindSerialDevices(const std::vector<std::pair<std::string, std::string>>& entries);
+    // Runs the loop until done holds; false when the deadline passed first.
+    // The deadline may move on while waiting (an on-air subscription's WAIT lines).
+    bool WaitUntil(const std::function<bool()>& done);
+    void RestartDeadline();
+    // Waits for the reading that follows a restart of the module.
+    ExitCode AwaitReading(int readingsBefore);
+    // The exit code for the command just run, told to the user when it failed.
+    ExitCode Outcome(int errorsBefore);
+    // The socket error that ended the connection for good; 0 while there is none.
+    int ConnectionError() const;
+    std::string PortText() const;
+    std::string PortProblem() const;
+    void PrintReport();
+
+    ExitCode ProfileLoad();
+    ExitCode Export();
+    ExitCode OnAir();
+    ExitCode ChangeType();
+    ExitCode ChangeBaud();
+
+    const CliOptions& options_;
+    std::ostream& out_;
+    std::ostream& err_;
+    bool errIsTerminal_;
+    platform::PollLoop loop_;
+    channel::ComPortLink port_{loop_};
+    CommandLineUser user_;
+    session::ApplicationShell shell_;
+    session::ModuleLink& link_;
+    std::unique_ptr<ProgressPrinter> progress_;
+    std::unique_ptr<TrafficLog> log_;
+    bool noPortChosen_ = false;
+    int comNumberOfPath_ = 0;  // the number a --port device path was bound to
+    int readings_ = 0;
+    bool lastReadingComplete_ = false;
+    int onAirEnds_ = 0;
+    std::string lastSent_;        // the last command the monitor showed
+    bool refused_ = false;        // the module answered ERROR since the command began
+    std::string refusedCommand_;
+    std::int64_t deadline_ = 0;
+    bool shutDown_ = false;
+};
+
+}  // namespace morvik::cli

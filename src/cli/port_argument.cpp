@@ -1,0 +1,62 @@
+#include "cli/port_argument.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+
+namespace morvik::cli {
+
+namespace {
+
+bool AllDigits(const std::string& text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::string DefaultDevice(int number) { return "/dev/ttyS" + std::to_string(number - 1); }
+
+}  // namespace
+
+std::variant<PortArgument, std::string> ParsePortArgument(const std::string& text) {
+    if (text.starts_with("/")) return PortArgument(SerialPath{text});
+    if (Lower(text).starts_with("com") && AllDigits(text.substr(3))) {
+        int number = 0;
+        std::from_chars(text.data() + 3, text.data() + text.size(), number);
+        if (number < 1 || number > kLastComNumber || text.size() > 5) {
+            return "--port " + text + ": serial port numbers go from Com1 to Com" + std::to_string(kLastComNumber);
+        }
+        return PortArgument(SerialNumber{number});
+    }
+    const std::size_t colon = text.rfind(':');
+    TcpAddress address{text.substr(0, colon), colon == std::string::npos ? kDefaultTcpPort : text.substr(colon + 1)};
+    if (address.host.empty()) return "--port " + text + ": the host is missing";
+    int port = 0;
+    const auto [end, error] = std::from_chars(address.port.data(), address.port.data() + address.port.size(), port);
+    if (!AllDigits(address.port) || error != std::errc() || port < 1 || port > 65535) {
+        return "--port " + text + ": the TCP port must be a number from 1 to 65535";
+    }
+    return PortArgument(address);
+}
+
+int BindDevicePath(platform::SerialDeviceMap& map, const std::string& path) {
+    for (int number = 1; number <= kLastComNumber; ++number) {
+        if (map.Lookup(number) == path) return number;
+    }
+    for (int number = kLastComNumber; number > 1; --number) {
+        if (map.Lookup(number) != DefaultDevice(number)) continue;
+        map.Bind(number, path);
+        return number;
+    }
+    return 0;
+}
+
+features::PortChoice ChoiceFor(const PortArgument& argument, int comNumber, bool highSpeed) {
+    if (const auto* tcp = std::get_if<TcpAddress>(&argument)) return {tcp->host, tcp->port, highSpeed};
+    return {"Com" + std::to_string(comNumber), {}, highSpeed};
+}
+
+}  // namespace morvik::cli

@@ -1,0 +1,41 @@
+#pragma once
+// The --port argument: a serial port number ("Com7"), a serial device path
+// ("/dev/ttyUSB0"), or a TCP address ("HOST" or "HOST:PORT"), and how each
+// becomes the port entry the link opens.
+
+#include <string>
+#include <variant>
+
+#include "features/user_interaction.h"
+#include "platform/serial_device_map.h"
+
+namespace morvik::cli {
+
+inline constexpr const char* kDefaultTcpPort = "8000";
+// Port entries carry two digits after "Com": the numbers the link can address.
+inline constexpr int kLastComNumber = 99;
+
+struct SerialNumber {
+    int number = 0;
+};
+struct SerialPath {
+    std::string path;
+};
+struct TcpAddress {
+    std::string host;
+    std::string port;
+};
+using PortArgument = std::variant<SerialNumber, SerialPath, TcpAddress>;
+
+// The argument, or why it is not one.
+std::variant<PortArgument, std::string> ParsePortArgument(const std::string& text);
+
+// The port number that stands for the device: one the map already leads to
+// it, else the highest number the map leaves at its default, now bound to it.
+int BindDevicePath(platform::SerialDeviceMap& map, const std::string& path);
+
+// The entry the port directory would yield for the argument; a device path
+// must have been bound to comNumber first.
+features::PortChoice ChoiceFor(const PortArgument& argument, int comNumber, bool highSpeed);
+
+}  // namespace morvik::cli

@@ -1,0 +1,77 @@
+#include "cli/ports_report.h"
+
+#include "cli/json_text.h"
+#include "cli/port_argument.h"
+#include "features/portdir/port_directory_file.h"
+#include "platform/serial_device_map.h"
+#include "platform/serial_device_report.h"
+#include "session/settings.h"
+
+namespace morvik::cli {
+
+namespace {
+
+struct PortLine {
+    platform::PresentPort port;
+    std::vector<std::string> byId;
+    std::string problem;  // empty while the port is free to open
+};
+
+std::vector<PortLine> PresentPorts(const std::string& programFolder) {
+    platform::SerialDeviceMap map;
+    map.BindEntries(session::ReadSettings(programFolder).settings.serialDevices);
+    std::vector<PortLine> lines;
+    for (const platform::PresentPort& port : platform::ProbePresentPorts(map, kLastComNumber)) {
+        lines.push_back({port, platform::SerialByIdNames(port.path), platform::SerialAccessProblem(port.path)});
+    }
+    return lines;
+}
+
+std::string JsonList(const std::vector<std::string>& texts) {
+    std::string json = "[";
+    for (std::size_t i = 0; i < texts.size(); ++i) json += (i ? ", " : "") + JsonString(texts[i]);
+    return json + "]";
+}
+
+}  // namespace
+
+std::string PortsReport(const std::string& programFolder, bool json) {
+    const std::vector<PortLine> ports = PresentPorts(programFolder);
+    const portdir::PortDirectoryContents directory = portdir::ReadPortDirectory(programFolder);
+    std::string text;
+    if (json) {
+        text = "{\n  \"serialPorts\": [";
+        for (std::size_t i = 0; i < ports.size(); ++i) {
+            const PortLine& line = ports[i];
+            text += std::string(i ? "," : "") + "\n    {\"port\": " + JsonString("Com" + std::to_string(line.port.number)) +
+                    ", \"device\": " + JsonString(line.port.path) + ", \"byId\": " + JsonList(line.byId) +
+                    ", \"inUse\": " + (line.problem.empty() ? "false" : "true") +
+                    ", \"problem\": " + JsonString(line.problem) + "}";
+        }
+        text += "\n  ],\n  \"portDirectory\": [";
+        for (std::size_t i = 0; i < directory.entries.size(); ++i) {
+            const portdir::PortEntry& entry = directory.entries[i];
+            text += std::string(i ? "," : "") + "\n    {\"address\": " + JsonString(entry.address) +
+                    ", \"tcpPort\": " + JsonString(entry.ipPort) + ", \"comment\": " + JsonString(entry.comment) + "}";
+        }
+        return text + "\n  ],\n  \"portDirectoryError\": " + JsonString(directory.error) + "\n}\n";
+    }
+    text = "Serial ports:\n";
+    if (ports.empty()) text += "  none found\n";
+    for (const PortLine& line : ports) {
+        text += "  Com" + std::to_string(line.port.number) + "  " + line.port.path + "  " +
+                (line.problem.empty() ? "free" : line.problem) + "\n";
+        for (const std::string& name : line.byId) text += "        " + name + "\n";
+    }
+    text += "\nPort directory (" + programFolder + portdir::kPortDirectoryFileName + "):\n";
+    if (!directory.error.empty()) text += "  not readable: " + directory.error + "\n";
+    for (std::size_t i = 0; i < directory.entries.size(); ++i) {
+        const portdir::PortEntry& entry = directory.entries[i];
+        const bool tcp = entry.address.find("Com") == std::string::npos;
+        text += "  " + std::to_string(i + 1) + "  " + entry.address + (tcp ? ":" + entry.ipPort : "") +
+                (entry.comment.empty() ? "" : "  " + entry.comment) + "\n";
+    }
+    return text;
+}
+
+}  // namespace morvik::cli

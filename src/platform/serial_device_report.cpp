@@ -1,0 +1,96 @@
+#include "platform/serial_device_report.h"
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "platform/serial_device.h"
+
+namespace morvik::platform {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The device's real path, so that links and the path itself compare equal.
+std::string Canonical(const std::string& path) {
+    std::error_code error;
+    const fs::path canonical = fs::canonical(path, error);
+    return error ? path : canonical.string();
+}
+
+std::string GroupName(gid_t gid) {
+    const group* entry = ::getgrgid(gid);
+    return entry ? entry->gr_name : std::to_string(gid);
+}
+
+std::string HoldersText(const std::vector<DeviceHolder>& holders) {
+    std::string text;
+    for (const DeviceHolder& holder : holders) {
+        text += (text.empty() ? "" : ", ") + holder.program + " (PID " + std::to_string(holder.pid) + ")";
+    }
+    return text;
+}
+
+}  // namespace
+
+std::vector<std::string> SerialByIdNames(const std::string& devicePath, const std::string& folder) {
+    std::vector<std::string> names;
+    const std::string device = Canonical(devicePath);
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
+        if (Canonical(entry.path().string()) == device) names.push_back(entry.path().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<DeviceHolder> ProcessesHolding(const std::string& devicePath) {
+    std::vector<DeviceHolder> holders;
+    const std::string device = Canonical(devicePath);
+    std::error_code error;
+    for (const fs::directory_entry& process : fs::directory_iterator("/proc", error)) {
+        const std::string pid = process.path().filename().string();
+        if (pid.empty() || !std::all_of(pid.begin(), pid.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); })) {
+            continue;
+        }
+        std::error_code fdError;  // other users' processes are not ours to look into
+        for (const fs::directory_entry& fd : fs::directory_iterator(process.path() / "fd", fdError)) {
+            std::error_code linkError;
+            if (fs::read_symlink(fd.path(), linkError).string() != device) continue;
+            std::string program;
+            std::getline(std::ifstream(process.path() / "comm"), program);
+            holders.push_back({std::stoi(pid), program});
+            break;
+        }
+    }
+    return holders;
+}
+
+std::string SerialAccessProblem(const std::string& devicePath) {
+    SerialDevice device;
+    const int result = device.Open(devicePath);
+    if (result == kSerialOk) return {};
+    if (result == kSerialNotFound) return "there is no serial device " + devicePath + ": is the adapter plugged in?";
+    struct stat info {};
+    if (result == kSerialInUse && ::access(devicePath.c_str(), R_OK | W_OK) != 0 && errno == EACCES &&
+        ::stat(devicePath.c_str(), &info) == 0) {
+        const std::string group = GroupName(info.st_gid);
+        return "permission denied on " + devicePath + ", which belongs to the group " + group +
+               ": add your user to it (sudo usermod -aG " + group + " $USER) and log in again";
+    }
+    if (result == kSerialInUse) {
+        const std::vector<DeviceHolder> holders = ProcessesHolding(devicePath);
+        return devicePath + " is in use by " + (holders.empty() ? "another program" : HoldersText(holders)) +
+               ": close it there first";
+    }
+    return devicePath + " could not be opened: " + std::error_code(-result, std::generic_category()).message();
+}
+
+}  // namespace morvik::platform

@@ -1,0 +1,28 @@
+#pragma once
+// What a person needs to know about a serial device beyond its path: the
+// stable names udev gives it under /dev/serial/by-id, which programs hold it
+// open, and, when it cannot be opened, why and what to do about it.
+
+#include <string>
+#include <vector>
+
+namespace morvik::platform {
+
+inline constexpr const char* kSerialByIdFolder = "/dev/serial/by-id";
+
+// The names in folder that lead to the device, sorted.
+std::vector<std::string> SerialByIdNames(const std::string& devicePath, const std::string& folder = kSerialByIdFolder);
+
+struct DeviceHolder {
+    int pid = 0;
+    std::string program;  // the process's command name
+};
+
+// The processes that have the device open, as far as /proc lets this one see.
+std::vector<DeviceHolder> ProcessesHolding(const std::string& devicePath);
+
+// Why the device cannot be opened for the link, as one sentence naming the
+// cause and the remedy; empty when it can be opened.
+std::string SerialAccessProblem(const std::string& devicePath);
+
+}  // namespace morvik::platform

@@ -178,7 +178,7 @@ Options:
   --high-speed               open a serial port at 115200 baud
   --program-folder DIR       where morvik2.ini, DectPort.ini and the stores are
   --log FILE                 append the command traffic with timestamps to FILE
-  --timeout S                give up finding and reading the module after S seconds (30)
+  --timeout S                give up waiting for the module after S seconds (60)
   --quiet                    no progress and no report of the module's state
   --json                     print reports as JSON
   --help                     this text

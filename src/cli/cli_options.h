@@ -46,7 +46,7 @@ struct CliOptions {
     bool highSpeed = false;
     std::optional<std::string> programFolder;  // ends in "/"
     std::optional<std::string> logFile;
-    double timeoutSeconds = 30;
+    double timeoutSeconds = 60;
     bool quiet = false;
     bool json = false;
 };

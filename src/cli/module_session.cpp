@@ -43,7 +43,8 @@ ModuleSession::ModuleSession(const CliOptions& options, std::string programFolde
     });
     link_.machine.onAirEnded.Subscribe([this] { ++onAirEnds_; });
     link_.model.monitor.OnAppend([this](const std::string& line) {
-        if (line.starts_with("<")) lastSent_ = line.substr(1);
+        // The command as typed: the monitor shows its closing CR as {0D}.
+        if (line.starts_with("<")) lastSent_ = line.substr(1, line.size() - 1 - (line.ends_with("{0D}") ? 4 : 0));
         if (line == ">ERROR" && !refused_) {
             refused_ = true;
             refusedCommand_ = lastSent_;

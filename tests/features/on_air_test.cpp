@@ -58,5 +58,21 @@ TEST_F(OnAirRoundTest, WaitsShowTheProgressAndTheEndReadsTheNewPartnerIntoTheTab
     EXPECT_FALSE(link.onAir.Repeating());
 }
 
+TEST_F(OnAirRoundTest, ACountedSeriesEndsAfterItsLastStartAndIsToldOnce) {
+    StartModule();
+    ASSERT_TRUE(SearchAndRead());
+    Sent();
+    int ends = 0;
+    link.machine.onAirEnded.Subscribe([&] { ++ends; });
+    link.onAir.StartRepeated(2);
+    ASSERT_TRUE(loop.RunUntil([&] { return ends > 0; }, 60000));
+    loop.RunUntil([] { return false; }, 10000);  // a third start would come within this
+    const std::vector<std::string> sent = Sent();
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), "AT^SENB,\r"), 2);
+    EXPECT_EQ(ends, 1);
+    EXPECT_EQ(link.onAir.LastEnd(), "OK");
+    EXPECT_FALSE(link.onAir.Repeating());
+}
+
 }  // namespace
 }  // namespace morvik::subscriptions

@@ -160,6 +160,20 @@ TEST_F(ProfileTest, ASavedFileHasTheThirtyOneRowsAndLoadingItWritesItBack) {
     EXPECT_EQ(list.Value(3), "044");
 }
 
+TEST_F(ProfileTest, ALoadedRowTheModuleDidNotTakeIsToldByTheReadBackNumbersCountingByValue) {
+    ReadModule();
+    user.fileAnswers.push_back(folder.File("saved.txt"));
+    link.profile.miProfileSaveClick();
+    std::string edited = folder.Read("saved.txt");
+    edited.replace(edited.find("S2/Escape Char=043"), 18, "S2/Escape Char=43");
+    edited.replace(edited.find("S3/Line Termination=013"), 23, "S3/Line Termination=300");
+    folder.Write("edited.txt", edited);
+    user.fileAnswers.push_back(folder.File("edited.txt"));
+    link.profile.miProfileLoadClick();
+    EXPECT_EQ(link.profile.RowsNotTakenByLastLoad(), std::vector<int>{ProfileRowOfKey("S3/Line Termination")});
+    EXPECT_EQ(list.Value(ProfileRowOfKey("S3/Line Termination")), "013");
+}
+
 TEST_F(ProfileTest, AFileThatIsNotAProfileIsRefusedWithItsLineAndNothingChanges) {
     ReadModule();
     user.fileAnswers.push_back(folder.File("good.txt"));

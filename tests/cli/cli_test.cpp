@@ -1,0 +1,211 @@
+// morvik2-cli against the rx57-sim program over loopback TCP and a
+// pseudo-terminal: what each command does to the module and its files, and
+// the exit codes a script sees when something is wrong.
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/cli_options.h"
+#include "cli/cli_program.h"
+#include "support/sim_link_fixture.h"
+#include "support/sim_process.h"
+#include "support/tcp_peer.h"
+#include "support/temp_dir.h"
+
+namespace morvik::cli {
+namespace {
+
+struct CliRun {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+class CliTest : public session::SimLinkFixture {
+protected:
+    // Runs the program's whole command line in this process, with a program folder of its own.
+    CliRun Run(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--program-folder", folder.Path()});
+        std::ostringstream out;
+        std::ostringstream err;
+        const int code = RunProgram(args, out, err, false);
+        return {code, out.str(), err.str()};
+    }
+    // Starts rx57-sim on a free loopback port; returns the --port argument for it.
+    std::string StartSim(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--tcp", "127.0.0.1:0"});
+        sim_.emplace(args);
+        const std::optional<std::string> listening = sim_->WaitForLine("listening on");
+        if (!listening) ADD_FAILURE() << sim_->ErrorOutput();
+        return "127.0.0.1:" + std::to_string(test::PortOfListeningLine(listening.value_or("")));
+    }
+
+    test::TempDir folder;
+    std::optional<test::SimProcess> sim_;
+};
+
+// "key": "value" as the JSON report writes it.
+std::string JsonField(const std::string& key, const std::string& value) {
+    return "\"" + key + "\": \"" + value + "\"";
+}
+
+TEST(CliOptionsTest, BadCommandLinesAreRefusedWithWhatIsWrong) {
+    const std::pair<std::vector<std::string>, const char*> cases[] = {
+        {{}, "no command"},
+        {{"frobnicate"}, "unknown command \"frobnicate\""},
+        {{"profile", "save"}, "profile save takes one file name"},
+        {{"change-type", "base"}, "fp, pp or server"},
+        {{"baud", "9600"}, "19200 or 115200"},
+        {{"--timeout", "0", "read"}, "--timeout takes a number of seconds"},
+        {{"--port", "Com100", "read"}, "Com1 to Com99"},
+        {{"--port", "host:99999", "read"}, "1 to 65535"},
+        {{"read", "--slot", "2"}, "belong to onair"},
+        {{"onair", "--slot", "3", "--repeat", "2"}, "cannot be combined"},
+        {{"--json=yes", "read"}, "takes no value"},
+        {{"--port"}, "needs a value"},
+    };
+    for (const auto& [args, message] : cases) {
+        std::ostringstream out;
+        std::ostringstream err;
+        EXPECT_EQ(RunProgram(args, out, err, false), kExitUsage) << message;
+        EXPECT_NE(err.str().find(message), std::string::npos) << err.str();
+    }
+    const auto parsed = ParseCommandLine({"--port=Com7", "baud", "115200", "--high-speed", "--timeout", "2.5"});
+    const CliOptions& options = std::get<CliOptions>(parsed);
+    EXPECT_EQ(options.command, Command::kBaud);
+    EXPECT_TRUE(options.highBaud && options.highSpeed);
+    EXPECT_EQ(std::get<SerialNumber>(*options.port).number, 7);
+    EXPECT_EQ(options.timeoutSeconds, 2.5);
+    EXPECT_EQ(std::get<TcpAddress>(*std::get<CliOptions>(ParseCommandLine({"--port", "dect-gw", "read"})).port).port,
+              kDefaultTcpPort);
+}
+
+TEST_F(CliTest, NoModuleRefusedConnectionAndMissingFileEachHaveTheirExitCode) {
+    test::TcpPeer silent;  // accepts and never answers
+    CliRun run = Run({"--port", "127.0.0.1:" + std::to_string(silent.Port()), "--timeout", "2", "read"});
+    EXPECT_EQ(run.code, kExitNoModule);
+    EXPECT_NE(run.err.find("no module answered on 127.0.0.1:" + std::to_string(silent.Port()) + " within 2 s"),
+              std::string::npos) << run.err;
+
+    test::RefusingPort refusing;
+    run = Run({"--port", "127.0.0.1:" + std::to_string(refusing.Port()), "read"});
+    EXPECT_EQ(run.code, kExitNoModule);
+    EXPECT_NE(run.err.find("refused"), std::string::npos) << run.err;
+
+    run = Run({"--port", "127.0.0.1:1", "profile", "load", folder.File("missing.prof")});
+    EXPECT_EQ(run.code, kExitFileError);
+    EXPECT_NE(run.err.find("there is no file " + folder.File("missing.prof")), std::string::npos) << run.err;
+
+    run = Run({"read"});  // the folder's morvik2.ini names no port
+    EXPECT_EQ(run.code, kExitUsage);
+    EXPECT_NE(run.err.find("--port"), std::string::npos) << run.err;
+}
+
+class CliReadTest : public CliTest, public ::testing::WithParamInterface<std::pair<const char*, const char*>> {};
+
+TEST_P(CliReadTest, ReadsEachConfigurationTypeWithItsSlots) {
+    const auto [type, text] = GetParam();
+    const CliRun run = Run({"--port", StartSim({"--config-type", type}), "--json", "read"});
+    ASSERT_EQ(run.code, kExitDone) << run.err;
+    EXPECT_NE(run.out.find(JsonField("configType", text)), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(JsonField("deviceId", "1.8.231.64.12")), std::string::npos);
+    EXPECT_NE(run.out.find(JsonField("S2/Escape Char", "043")), std::string::npos);
+    const bool server = std::string(type) == "3";
+    EXPECT_EQ(run.out.find("{\"slot\": 15,") != std::string::npos, server);
+    EXPECT_NE(run.out.find("{\"slot\": 5, "), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, CliReadTest,
+                         ::testing::Values(std::pair{"0", "Replacement FP"}, std::pair{"1", "Replacement PP"},
+                                           std::pair{"3", "Server FP"}));
+
+TEST_F(CliTest, ReadsOverAPseudoTerminalByDevicePathAsText) {
+    test::SimProcess sim({"--pty"});
+    const std::optional<std::string> device = sim.ReadLine();
+    ASSERT_TRUE(device) << sim.ErrorOutput();
+    const CliRun run = Run({"--port", *device, "read"});
+    ASSERT_EQ(run.code, kExitDone) << run.err;
+    EXPECT_NE(run.out.find("Configuration:        Server FP\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("  1     2.61.17.200.9"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("READING...\n"), std::string::npos) << run.err;  // not a terminal: plain lines
+}
+
+TEST_F(CliTest, ProfileSavedAndLoadedBackLeavesTheModuleAsItWasAndARefusedRowIsNamed) {
+    const std::string port = StartSim({});
+    const std::string saved = folder.File("module.prof");
+    ASSERT_EQ(Run({"--port", port, "profile", "save", saved}).code, kExitDone);
+    const std::string profile = folder.Read("module.prof");
+    ASSERT_NE(profile.find("S3/Line Termination=013\r\n"), std::string::npos) << profile;
+
+    CliRun run = Run({"--port", port, "--json", "--log", folder.File("traffic.log"), "profile", "load", saved});
+    ASSERT_EQ(run.code, kExitDone) << run.err;
+    // What the module reads back after the write-back is the file, row for row.
+    std::istringstream rows(profile);
+    for (std::string row; std::getline(rows, row);) {
+        row.pop_back();  // CR
+        const std::size_t equals = row.find('=');
+        EXPECT_NE(run.out.find(JsonField(row.substr(0, equals), row.substr(equals + 1))), std::string::npos) << row;
+    }
+    const std::string log = folder.Read("traffic.log");
+    EXPECT_NE(log.find(" <ATS3=013{0D}\n"), std::string::npos);
+    EXPECT_NE(log.find(" <AT&F1{0D}\n"), std::string::npos);
+
+    folder.Write("bad.prof", std::string(profile).replace(profile.find("=013"), 4, "=300"));
+    run = Run({"--port", port, "profile", "load", folder.File("bad.prof")});
+    EXPECT_EQ(run.code, kExitRefused);
+    EXPECT_NE(run.err.find("answered ERROR to ATS3=300\n"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("did not take S3/Line Termination"), std::string::npos) << run.err;
+}
+
+TEST_F(CliTest, SubscriptionsSavedFromOneModuleLoadIntoAnotherOfAnotherIdentity) {
+    const std::string stored = folder.File("partners.ini");
+    ASSERT_EQ(Run({"--port", StartSim({}), "subscriptions", "save", stored}).code, kExitDone);
+    const std::string other =
+        StartSim({"--identity", "9.9.9.9.9", "--set", "slots.slot0=0.0.0.0.0", "--set", "slots.slot1=0.0.0.0.0"});
+    const CliRun run = Run({"--port", other, "--json", "subscriptions", "load", stored});
+    ASSERT_EQ(run.code, kExitDone) << run.err;
+    EXPECT_NE(run.out.find(JsonField("deviceId", "9.9.9.9.9")), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("{\"slot\": 0, " + JsonField("identity", "2.61.17.200.5")), std::string::npos);
+    EXPECT_NE(run.out.find("{\"slot\": 1, " + JsonField("identity", "2.61.17.200.9")), std::string::npos);
+}
+
+TEST_F(CliTest, ExportIsByteForByteTheWindowsExportOfTheSameModule) {
+    const CliRun run = Run({"--port", StartSim({}), "export", folder.File("cli.txt")});
+    ASSERT_EQ(run.code, kExitDone) << run.err;
+    // The window's export, from the same simulated module read in process.
+    StartModule();
+    ASSERT_TRUE(SearchAndRead());
+    user.fileAnswers.push_back(folder.File("window.txt"));
+    link.serverExport.miExportClick();
+    EXPECT_EQ(folder.Read("cli.txt"), folder.Read("window.txt"));
+
+    const CliRun pp = Run({"--port", StartSim({"--config-type", "1"}), "export", folder.File("pp.txt")});
+    EXPECT_EQ(pp.code, kExitRefused);
+    EXPECT_NE(pp.err.find("only a Server FP's table is exported"), std::string::npos) << pp.err;
+}
+
+TEST_F(CliTest, OnAirRepeatsTheGivenNumberOfTimesAndAFailureIsARefusal) {
+    const std::string log = folder.File("onair.log");
+    CliRun run = Run({"--port", StartSim({"--onair-waits", "1"}), "--log", log, "--quiet", "onair", "--repeat", "2"});
+    EXPECT_EQ(run.code, kExitDone) << run.err;
+    const std::string traffic = folder.Read("onair.log");
+    std::size_t starts = 0;
+    for (std::size_t at = 0; (at = traffic.find("<AT^SENB,{0D}", at)) != std::string::npos; ++at) ++starts;
+    EXPECT_EQ(starts, 2u) << traffic;
+
+    run = Run({"--port", StartSim({"--onair-result", "error", "--onair-waits", "1"}), "onair", "--slot", "4"});
+    EXPECT_EQ(run.code, kExitRefused);
+    EXPECT_NE(run.err.find("on-air subscription failed"), std::string::npos) << run.err;
+}
+
+TEST_F(CliTest, ChangeTypeFindsTheModuleAgainInItsNewRole) {
+    const CliRun run = Run({"--port", StartSim({}), "--json", "change-type", "pp"});
+    ASSERT_EQ(run.code, kExitDone) << run.err;
+    EXPECT_NE(run.out.find(JsonField("configType", "Replacement PP")), std::string::npos) << run.out;
+}
+
+}  // namespace
+}  // namespace morvik::cli

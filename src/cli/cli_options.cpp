@@ -184,7 +184,7 @@ Options:
   --help                     this text
 
 Exit status: 0 done, 1 module not found or not answering, 2 usage,
-3 file error, 4 the module refused a command.
+3 file error, 4 the module refused a command, 130 interrupted (Ctrl+C).
 )";
 }
 

@@ -18,6 +18,7 @@ enum ExitCode : int {
     kExitUsage = 2,
     kExitFileError = 3,
     kExitRefused = 4,  // the module answered a command with an error
+    kExitInterrupted = 130,  // SIGINT or SIGTERM, as shells report a Ctrl+C
 };
 
 enum class Command {

@@ -52,7 +52,7 @@ int RunProgram(const std::vector<std::string>& args, std::ostream& out, std::ost
     ExitCode code = session.Connect();
     if (code == kExitDone) code = session.RunCommand();
     session.Shutdown();
-    return code;
+    return session.Interrupted() ? kExitInterrupted : code;
 }
 
 }  // namespace morvik::cli

@@ -104,8 +104,8 @@ std::vector<std::string> ReadHistory(const std::string& path) {
     return entries;
 }
 
-ExitCode RunConsole(session::ModuleLink& link, platform::EventLoop& loop, int inputFd, std::ostream& out,
-                    std::ostream& err, const std::string& historyPath) {
+void RunConsole(session::ModuleLink& link, platform::EventLoop& loop, int inputFd, std::ostream& out,
+                std::ostream& err, const std::string& historyPath, const std::function<bool()>& stopped) {
     Console console(link, out, err, historyPath);
     const platform::EventLoop::WatchId watch =
         loop.WatchFd(inputFd, platform::EventLoop::kReadable, [&console, inputFd](unsigned) {
@@ -117,9 +117,8 @@ ExitCode RunConsole(session::ModuleLink& link, platform::EventLoop& loop, int in
                 console.Take(buffer, static_cast<std::size_t>(count));
             }
         });
-    while (!console.Done()) loop.WaitForEvents(-1);
+    while (!console.Done() && !stopped()) loop.WaitForEvents(-1);
     loop.UnwatchFd(watch);
-    return kExitDone;
 }
 
 }  // namespace morvik::cli

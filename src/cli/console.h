@@ -4,19 +4,19 @@
 // printed. Earlier commands are kept in a history file across runs; "history"
 // lists them and "!N" sends number N again.
 
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
 
-#include "cli/cli_options.h"
 #include "platform/event_loop.h"
 #include "session/module_link.h"
 
 namespace morvik::cli {
 
-// Reads commands from inputFd until its end or "exit".
-ExitCode RunConsole(session::ModuleLink& link, platform::EventLoop& loop, int inputFd, std::ostream& out,
-                    std::ostream& err, const std::string& historyPath);
+// Reads commands from inputFd until its end, "exit", or stopped() holds.
+void RunConsole(session::ModuleLink& link, platform::EventLoop& loop, int inputFd, std::ostream& out,
+                std::ostream& err, const std::string& historyPath, const std::function<bool()>& stopped);
 
 // The commands a history file holds, oldest first.
 std::vector<std::string> ReadHistory(const std::string& path);

@@ -31,6 +31,7 @@ ModuleSession::ModuleSession(const CliOptions& options, std::string programFolde
       out_(out),
       err_(err),
       errIsTerminal_(errIsTerminal),
+      stopSignals_(loop_, [this](int) { Interrupt(); }),
       user_(err, [this](const std::string& current, bool high) { return ChoosePort(current, high); }),
       shell_(loop_, port_, user_, std::move(programFolder),
              [this](const auto& entries) { return BindSerialDevices(entries); }),
@@ -83,8 +84,16 @@ void ModuleSession::RestartDeadline() {
     deadline_ = loop_.NowMs() + static_cast<std::int64_t>(options_.timeoutSeconds * 1000);
 }
 
+void ModuleSession::Interrupt() {
+    if (std::exchange(interrupted_, true)) return;
+    err_ << "morvik2-cli: interrupted; resetting the module and releasing the port\n" << std::flush;
+    // The waits of the command in progress, however deeply nested, end with it.
+    Shutdown();
+}
+
 bool ModuleSession::WaitUntil(const std::function<bool()>& done) {
     while (!done()) {
+        if (interrupted_) return false;
         const std::int64_t left = deadline_ - loop_.NowMs();
         if (left <= 0) return false;
         loop_.WaitForEvents(left);
@@ -140,6 +149,7 @@ ExitCode ModuleSession::Connect() {
     const int errors = user_.ErrorCount();
     const bool ended =
         WaitUntil([&] { return readings_ > 0 || ConnectionError() != 0 || user_.ErrorCount() > errors; });
+    if (interrupted_) return kExitInterrupted;
     if (user_.ErrorCount() > errors) {
         err_ << "morvik2-cli: the search on " << PortText() << " stopped" << PortProblem() << '\n';
         return kExitNoModule;
@@ -163,6 +173,7 @@ ExitCode ModuleSession::Connect() {
 }
 
 ExitCode ModuleSession::Outcome(int errorsBefore) {
+    if (interrupted_) return kExitInterrupted;
     if (refused_) {
         err_ << "morvik2-cli: the module answered ERROR to " << refusedCommand_ << '\n';
         return kExitRefused;
@@ -213,7 +224,8 @@ ExitCode ModuleSession::RunCommand() {
         case Command::kBaud:
             return ChangeBaud();
         case Command::kConsole:
-            return RunConsole(link_, loop_, STDIN_FILENO, out_, err_, HistoryPath());
+            RunConsole(link_, loop_, STDIN_FILENO, out_, err_, HistoryPath(), [this] { return interrupted_; });
+            return interrupted_ ? kExitInterrupted : kExitDone;
         case Command::kPorts:
             break;
     }
@@ -257,7 +269,9 @@ ExitCode ModuleSession::OnAir() {
         link_.onAir.miOnAirSubscriptionClick();
     }
     RestartDeadline();
-    if (!WaitUntil([&] { return onAirEnds_ > ends; })) {
+    const bool ended = WaitUntil([&] { return onAirEnds_ > ends; });
+    if (interrupted_) return kExitInterrupted;
+    if (!ended) {
         link_.machine.CancelOperation();  // tells the module to stop
         err_ << "morvik2-cli: the module said nothing about the on-air subscription for " << options_.timeoutSeconds
              << " s\n";
@@ -276,6 +290,7 @@ ExitCode ModuleSession::OnAir() {
 ExitCode ModuleSession::AwaitReading(int readingsBefore) {
     RestartDeadline();
     const bool read = WaitUntil([&] { return readings_ > readingsBefore || refused_; });
+    if (interrupted_) return kExitInterrupted;
     if (refused_) return Outcome(user_.ErrorCount());
     if (!read) {
         err_ << "morvik2-cli: the module did not come back on " << PortText() << " within " << options_.timeoutSeconds

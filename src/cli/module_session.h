@@ -17,6 +17,7 @@
 #include "cli/progress_printer.h"
 #include "cli/traffic_log.h"
 #include "platform/poll_loop.h"
+#include "platform/stop_signals.h"
 #include "session/application_shell.h"
 
 namespace morvik::cli {
@@ -35,6 +36,8 @@ public:
     ExitCode RunCommand();
     // Leaves the module as the window leaves it on closing. Safe to call twice.
     void Shutdown();
+    // A stop signal came: the module was left in order and the command ended.
+    bool Interrupted() const { return interrupted_; }
 
 private:
     std::optional<features::PortChoice> ChoosePort(const std::string& currentEntry, bool highSpeed);
@@ -43,6 +46,7 @@ private:
     // The deadline may move on while waiting (an on-air subscription's WAIT lines).
     bool WaitUntil(const std::function<bool()>& done);
     void RestartDeadline();
+    void Interrupt();
     // Waits for the reading that follows a restart of the module.
     ExitCode AwaitReading(int readingsBefore);
     // The exit code for the command just run, told to the user when it failed.
@@ -64,6 +68,8 @@ private:
     std::ostream& err_;
     bool errIsTerminal_;
     platform::PollLoop loop_;
+    // Before the port: the signals are blocked before any port thread starts.
+    platform::StopSignals stopSignals_;
     channel::ComPortLink port_{loop_};
     CommandLineUser user_;
     session::ApplicationShell shell_;
@@ -80,6 +86,7 @@ private:
     std::string refusedCommand_;
     std::int64_t deadline_ = 0;
     bool shutDown_ = false;
+    bool interrupted_ = false;
 };
 
 }  // namespace morvik::cli

@@ -3,7 +3,9 @@
 // the exit codes a script sees when something is wrong.
 
 #include <gtest/gtest.h>
+#include <pthread.h>
 
+#include <csignal>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -104,6 +106,22 @@ TEST_F(CliTest, NoModuleRefusedConnectionAndMissingFileEachHaveTheirExitCode) {
     EXPECT_NE(run.err.find("--port"), std::string::npos) << run.err;
 }
 
+TEST_F(CliTest, AStopSignalEndsTheRunInOrderAsAShellReportsACtrlC) {
+    // Pending before the run starts, so the run meets it at its first wait.
+    sigset_t interrupt;
+    sigemptyset(&interrupt);
+    sigaddset(&interrupt, SIGINT);
+    sigset_t before;
+    ASSERT_EQ(::pthread_sigmask(SIG_BLOCK, &interrupt, &before), 0);
+    ::raise(SIGINT);
+    test::TcpPeer silent;
+    const CliRun run = Run({"--port", "127.0.0.1:" + std::to_string(silent.Port()), "read"});
+    ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    EXPECT_EQ(run.code, kExitInterrupted);
+    EXPECT_NE(run.err.find("interrupted; resetting the module and releasing the port"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("no module answered"), std::string::npos) << run.err;
+}
+
 class CliReadTest : public CliTest, public ::testing::WithParamInterface<std::pair<const char*, const char*>> {};
 
 TEST_P(CliReadTest, ReadsEachConfigurationTypeWithItsSlots) {
@@ -120,7 +138,8 @@ TEST_P(CliReadTest, ReadsEachConfigurationTypeWithItsSlots) {
 
 INSTANTIATE_TEST_SUITE_P(Types, CliReadTest,
                          ::testing::Values(std::pair{"0", "Replacement FP"}, std::pair{"1", "Replacement PP"},
-                                           std::pair{"3", "Server FP"}));
+                                           std::pair{"3", "Server FP"}),
+                         [](const auto& info) { return "ConfigType" + std::string(info.param.first); });
 
 TEST_F(CliTest, ReadsOverAPseudoTerminalByDevicePathAsText) {
     test::SimProcess sim({"--pty"});

@@ -11,13 +11,13 @@
 #include <vector>
 
 #include "platform/poll_loop.h"
+#include "platform/stop_signals.h"
 #include "pty_module_port.h"
 #include "sim/module_config.h"
 #include "sim/rx57_module.h"
 #include "sim/settings_file.h"
 #include "sim/sim_options.h"
 #include "sim/traffic_log.h"
-#include "stop_signals.h"
 #include "tcp_module_server.h"
 
 namespace {
@@ -35,7 +35,7 @@ int Complain(const std::string& problem, int code) {
 
 int Serve(const sim::SimOptions& options, sim::ModuleConfig config) {
     platform::PollLoop loop;
-    sim::StopSignals stopSignals(loop, [&](int) { loop.Quit(0); });
+    platform::StopSignals stopSignals(loop, [&](int) { loop.Quit(0); });
 
     std::ofstream logFile;
     std::optional<sim::TrafficLog> log;

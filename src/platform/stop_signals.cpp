@@ -1,4 +1,4 @@
-#include "stop_signals.h"
+#include "platform/stop_signals.h"
 
 #include <signal.h>
 #include <sys/signalfd.h>
@@ -8,19 +8,19 @@
 #include <cstring>
 #include <stdexcept>
 
-namespace morvik::sim {
+namespace morvik::platform {
 
-StopSignals::StopSignals(platform::EventLoop& loop, std::function<void(int signal)> onStop) : loop_(loop) {
+StopSignals::StopSignals(EventLoop& loop, std::function<void(int signal)> onStop) : loop_(loop) {
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
-    if (::sigprocmask(SIG_BLOCK, &signals, nullptr) != 0) {
+    if (::sigprocmask(SIG_BLOCK, &signals, &previousMask_) != 0) {
         throw std::runtime_error(std::string("cannot block signals: ") + std::strerror(errno));
     }
     signalFd_.Reset(::signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC));
     if (!signalFd_.Valid()) throw std::runtime_error(std::string("cannot watch signals: ") + std::strerror(errno));
-    watch_ = loop_.WatchFd(signalFd_.Get(), platform::EventLoop::kReadable,
+    watch_ = loop_.WatchFd(signalFd_.Get(), EventLoop::kReadable,
                            [this, onStop = std::move(onStop)](unsigned) {
                                signalfd_siginfo info{};
                                if (::read(signalFd_.Get(), &info, sizeof info) == sizeof info) {
@@ -29,6 +29,14 @@ StopSignals::StopSignals(platform::EventLoop& loop, std::function<void(int signa
                            });
 }
 
-StopSignals::~StopSignals() { loop_.UnwatchFd(watch_); }
+StopSignals::~StopSignals() {
+    loop_.UnwatchFd(watch_);
+    // A signal that came after the last one was handled must not end the
+    // process the moment it is unblocked: it has been answered already.
+    signalfd_siginfo info{};
+    while (::read(signalFd_.Get(), &info, sizeof info) == sizeof info) {
+    }
+    ::sigprocmask(SIG_SETMASK, &previousMask_, nullptr);
+}
 
-}  // namespace morvik::sim
+}  // namespace morvik::platform

@@ -141,15 +141,24 @@ INSTANTIATE_TEST_SUITE_P(Types, CliReadTest,
                                            std::pair{"3", "Server FP"}),
                          [](const auto& info) { return "ConfigType" + std::string(info.param.first); });
 
-TEST_F(CliTest, ReadsOverAPseudoTerminalByDevicePathAsText) {
+TEST_F(CliTest, PortsListsTheBoundPseudoTerminalAndReadingItByPathLeavesTheSettingsAlone) {
     test::SimProcess sim({"--pty"});
     const std::optional<std::string> device = sim.ReadLine();
     ASSERT_TRUE(device) << sim.ErrorOutput();
-    const CliRun run = Run({"--port", *device, "read"});
+    const std::string settings = "[SerialDevices]\r\nCom9=" + *device + "\r\n";
+    folder.Write("morvik2.ini", settings);
+    folder.Write("DectPort.ini", "[Port]\r\nNo=1\r\nAddr1=10.1.2.3\r\nPort1=4001\r\nComment1=lab\r\n");
+    CliRun run = Run({"ports"});
+    ASSERT_EQ(run.code, kExitDone) << run.err;
+    EXPECT_NE(run.out.find("  Com9  " + *device + "  free\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("  1  10.1.2.3:4001  lab\n"), std::string::npos) << run.out;
+
+    run = Run({"--port", *device, "read"});
     ASSERT_EQ(run.code, kExitDone) << run.err;
     EXPECT_NE(run.out.find("Configuration:        Server FP\n"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("  1     2.61.17.200.9"), std::string::npos) << run.out;
     EXPECT_NE(run.err.find("READING...\n"), std::string::npos) << run.err;  // not a terminal: plain lines
+    EXPECT_EQ(folder.Read("morvik2.ini"), settings);
 }
 
 TEST_F(CliTest, ProfileSavedAndLoadedBackLeavesTheModuleAsItWasAndARefusedRowIsNamed) {

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "features/profile/identification.h"
+#include "platform/argument_cursor.h"
 
 namespace morvik::cli {
 
@@ -89,22 +90,12 @@ Parsed ParseCommandLine(const std::vector<std::string>& args) {
     CliOptions options;
     std::vector<std::string> words;
     const auto usage = [](const std::string& message) { return Parsed(UsageError{message}); };
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string option = args[i];
-        std::optional<std::string> inlineValue;
-        if (const std::size_t equals = option.find('='); option.starts_with("--") && equals != std::string::npos) {
-            inlineValue = option.substr(equals + 1);
-            option.resize(equals);
-        }
-        // The value of an option that takes one: "--x=value" or the next word.
-        const auto value = [&]() -> std::optional<std::string> {
-            if (inlineValue) return inlineValue;
-            if (i + 1 < args.size()) return args[++i];
-            return std::nullopt;
-        };
+    platform::ArgumentCursor cursor(args);
+    while (cursor.Next()) {
+        const std::string& option = cursor.Option();
         const auto flag = [&](bool& target) {
             target = true;
-            return !inlineValue;
+            return !cursor.HasInlineValue();
         };
         if (option == "--help" || option == "-h") return HelpRequest{};
         if (!option.starts_with("-") || option == "-") {
@@ -119,7 +110,7 @@ Parsed ParseCommandLine(const std::vector<std::string>& args) {
         const bool takesValue = option == "--port" || option == "--program-folder" || option == "--log" ||
                                 option == "--timeout" || option == "--slot" || option == "--repeat";
         if (!takesValue) return usage("unknown option " + option);
-        const std::optional<std::string> given = value();
+        const std::optional<std::string> given = cursor.Value();
         if (!given || given->empty()) return usage(option + " needs a value");
         if (option == "--port") {
             auto parsed = ParsePortArgument(*given);

@@ -6,6 +6,7 @@
 #include <array>
 #include <string_view>
 
+#include "platform/argument_cursor.h"
 #include "sim/config_keys.h"
 #include "sim/settings_file.h"
 #include "sim/text_util.h"
@@ -68,19 +69,9 @@ ParsedSimOptions ParseSimOptions(const std::vector<std::string>& args) {
         parsed.error = std::move(why);
         return parsed;
     };
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string option = args[i];
-        std::optional<std::string> inlineValue;
-        if (const std::size_t equals = option.find('='); option.starts_with("--") && equals != std::string::npos) {
-            inlineValue = option.substr(equals + 1);
-            option.resize(equals);
-        }
-        // The argument of an option that needs one: "--x=value" or the next word.
-        const auto argument = [&]() -> std::optional<std::string> {
-            if (inlineValue) return inlineValue;
-            if (i + 1 < args.size()) return args[++i];
-            return std::nullopt;
-        };
+    platform::ArgumentCursor cursor(args);
+    while (cursor.Next()) {
+        const std::string& option = cursor.Option();
         if (option == "--help" || option == "-h") {
             options.help = true;
         } else if (option == "--pty") {
@@ -88,17 +79,17 @@ ParsedSimOptions ParseSimOptions(const std::vector<std::string>& args) {
         } else if (option == "--tcp") {
             options.tcp = true;
             // The address is optional: taken only when the next word is not another option.
-            if (inlineValue || (i + 1 < args.size() && !args[i + 1].starts_with("-"))) {
-                const std::string address = *argument();
+            if (cursor.ValueFollows()) {
+                const std::string address = *cursor.Value();
                 if (!ParseAddress(address, options)) return fail("--tcp expects [HOST:]PORT, not \"" + address + "\"");
             }
         } else if (option == "--config" || option == "--state" || option == "--log") {
-            const auto value = argument();
+            const auto value = cursor.Value();
             if (!value || value->empty()) return fail(option + " needs a file name");
             (option == "--config" ? options.configFile : option == "--state" ? options.stateFile : options.logFile) =
                 *value;
         } else if (option == "--set") {
-            const auto value = argument();
+            const auto value = cursor.Value();
             const std::size_t dot = value ? value->find('.') : std::string::npos;
             const std::size_t equals = value ? value->find('=') : std::string::npos;
             if (dot == std::string::npos || equals == std::string::npos || dot > equals) {
@@ -109,13 +100,13 @@ ParsedSimOptions ParseSimOptions(const std::vector<std::string>& args) {
         } else {
             const auto shortcut = std::find_if(kShortcuts.begin(), kShortcuts.end(),
                                                [&](const SettingShortcut& s) { return s.option == option; });
-            if (shortcut == kShortcuts.end()) return fail("unknown option \"" + args[i] + "\"");
+            if (shortcut == kShortcuts.end()) return fail("unknown option \"" + cursor.Word() + "\"");
             std::string value(shortcut->fixedValue);
             if (value.empty()) {
-                const auto given = argument();
+                const auto given = cursor.Value();
                 if (!given) return fail(option + " needs a value");
                 value = *given;
-            } else if (inlineValue) {
+            } else if (cursor.HasInlineValue()) {
                 return fail(option + " takes no value");
             }
             if (option == "--split-answers") options.settings.push_back({"answers", "split_answers", "yes"});

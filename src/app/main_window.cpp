@@ -38,6 +38,14 @@ constexpr int kTopAreaHeight = 99;
 
 QString ToQt(const std::string& text) { return QString::fromStdString(text); }
 
+// The widest identity a module can have.
+const QString kWidestIdentity = QStringLiteral("255.255.255.255.255");
+
+// The designed width, or more when the user's font needs it to show the text whole.
+int WidthFor(const QWidget* widget, int designed, const QString& text) {
+    return std::max(designed, widget->fontMetrics().horizontalAdvance(text) + 16);
+}
+
 // Shows an observable text in a widget for as long as the widget lives.
 template <typename Widget>
 void ShowText(channel::Observable<std::string>& text, Widget* widget) {
@@ -256,6 +264,7 @@ QWidget* Tfm_Morvik2::BuildDevicePanel() {
     edIPUI = new QLineEdit(panel);
     edIPUI->setReadOnly(true);
     edIPUI->setFocusPolicy(Qt::ClickFocus);  // shown, copied from, never typed into
+    edIPUI->setMinimumWidth(WidthFor(edIPUI, 0, kWidestIdentity));
     QPalette grey = edIPUI->palette();
     grey.setColor(QPalette::Base, palette().color(QPalette::Window));
     edIPUI->setPalette(grey);
@@ -293,7 +302,8 @@ QWidget* Tfm_Morvik2::BuildSubscriptionPage() {
     SubscriptTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     auto* gridModel = new SubscriptionGridModel(shell_.link.model.grid, SubscriptTable);
     SubscriptTable->setModel(gridModel);
-    const int widths[] = {30, 106, 120, 288};
+    const int widths[] = {WidthFor(SubscriptTable, 30, QStringLiteral("16")), WidthFor(SubscriptTable, 106, kWidestIdentity),
+                          120, 288};
     for (int column = 0; column < 4; ++column) SubscriptTable->setColumnWidth(column, widths[column]);
     // The fifth column is never shown; it survives the model's resets.
     SubscriptTable->setColumnHidden(subscriptions::kHiddenColumn, true);
@@ -368,7 +378,8 @@ QWidget* Tfm_Morvik2::BuildProfilePage() {
     ProfileList->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                                  QAbstractItemView::AnyKeyPressed);
     ProfileList->setModel(new ProfileListModel(shell_.link.model.profileList, ProfileList));
-    ProfileList->setColumnWidth(0, 130);
+    const int keyWidth = WidthFor(ProfileList, 130, QStringLiteral("S153/Low Duty Cycle"));
+    ProfileList->setColumnWidth(0, keyWidth);
     ProfileList->horizontalHeader()->setStretchLastSection(true);
     auto* popup = new QMenu(ProfileList);
     profile::Profile& profile = shell_.link.profile;
@@ -378,7 +389,7 @@ QWidget* Tfm_Morvik2::BuildProfilePage() {
 
     // The list keeps its two designed columns; room beyond them goes to the
     // identity panel, so that long identity answers can be read in full.
-    const int listWidth = 130 + 110 + ProfileList->verticalScrollBar()->sizeHint().width() + 2 * ProfileList->frameWidth();
+    const int listWidth = keyWidth + 110 + ProfileList->verticalScrollBar()->sizeHint().width() + 2 * ProfileList->frameWidth();
     ProfileList->setFixedWidth(listWidth);
     auto* layout = new QHBoxLayout(tabProfile);
     layout->addWidget(identity, 1);

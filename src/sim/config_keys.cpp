@@ -208,6 +208,7 @@ std::optional<std::string> ApplySetting(ModuleConfig& config, std::string_view s
     }
     if (section == "connection") {
         if (key == "reset_on_connect") return SetFlag(config.resetOnConnect, value);
+        if (key == "drop_by_reset") return SetFlag(config.dropByReset, value);
         return "unknown key";
     }
     if (section == "onair") return ApplyOnAir(config.onAir, key, value);

@@ -75,6 +75,7 @@ struct ModuleConfig {
     std::int64_t splitGapMs = 20;       // ... this far apart
     bool okAfterValues = false;         // "OK" also after values, identity texts and listings
     bool resetOnConnect = true;         // a new TCP connection restarts the module
+    bool dropByReset = false;           // a cut TCP connection is reset (RST), not closed (FIN)
 
     OnAirSettings onAir;
     FaultPlan faults;

@@ -24,7 +24,7 @@ struct SettingShortcut {
     std::string_view fixedValue;  // empty: the option takes an argument
 };
 
-constexpr std::array<SettingShortcut, 15> kShortcuts{{
+constexpr std::array<SettingShortcut, 16> kShortcuts{{
     {"--config-type", "module", "config_type", ""},
     {"--identity", "module", "identity", ""},
     {"--latency", "timing", "latency_ms", ""},
@@ -37,6 +37,7 @@ constexpr std::array<SettingShortcut, 15> kShortcuts{{
     {"--control-on", "faults", "control_on", ""},
     {"--restart-on", "faults", "restart_on", ""},
     {"--drop-after", "faults", "drop_after", ""},
+    {"--drop-by-reset", "connection", "drop_by_reset", "yes"},
     {"--onair-result", "onair", "result", ""},
     {"--onair-waits", "onair", "waits", ""},
     {"--split-answers", "timing", "split_gap_ms", ""},  // also switches splitting on, see below
@@ -170,6 +171,7 @@ only the 2nd time; several CMDs separated by blanks):
   --control-on CMD       put control characters into the answer to CMD
   --restart-on CMD       restart in the middle of the answer to CMD
   --drop-after N         cut the connection after the answer to every N-th command
+  --drop-by-reset        a cut TCP connection is reset (RST) instead of closed
 
 Configuration file sections and keys:
   [module]     config_type, identity, announcement, hardware, firmware, product,
@@ -180,7 +182,7 @@ Configuration file sections and keys:
                echo, suppression, flow_ctrl, baudrate, result_format, dcd, dtr
   [timing]     latency_ms, restart_delay_ms, wait_interval_ms, split_gap_ms
   [answers]    split_answers, ok_after_values
-  [connection] reset_on_connect
+  [connection] reset_on_connect, drop_by_reset
   [onair]      partner, waits, result
   [faults]     silent_on, error_on, garbage_on, control_on, restart_on, drop_after
 

@@ -48,6 +48,7 @@ int Serve(const sim::SimOptions& options, sim::ModuleConfig config) {
     }
 
     const bool resetOnConnect = config.resetOnConnect;
+    const bool dropByReset = config.dropByReset;
     sim::Rx57Module module(loop, std::move(config));
     const auto note = [&](std::string_view text) {
         if (log) log->Record(sim::Rx57Module::TrafficKind::kEvent, text);
@@ -89,7 +90,7 @@ int Serve(const sim::SimOptions& options, sim::ModuleConfig config) {
     });
     module.SetDropHandler([&] {
         if (pty) pty->Drop();
-        if (tcp) tcp->Drop();
+        if (tcp) tcp->Drop(dropByReset);
     });
 
     module.Reset();  // power-up

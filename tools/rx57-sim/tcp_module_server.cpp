@@ -69,7 +69,14 @@ void TcpModuleServer::Write(std::string_view bytes) {
     if (client_.Valid() && !sink_.Write(bytes)) CloseClient("connection lost");
 }
 
-void TcpModuleServer::Drop() { CloseClient("connection cut"); }
+void TcpModuleServer::Drop(bool reset) {
+    if (reset && client_.Valid()) {
+        // A zero linger time makes close() send RST instead of FIN.
+        const linger abort{1, 0};
+        ::setsockopt(client_.Get(), SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    }
+    CloseClient(reset ? "connection reset" : "connection cut");
+}
 
 void TcpModuleServer::Accept() {
     sockaddr_in peer{};

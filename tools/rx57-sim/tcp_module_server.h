@@ -32,8 +32,8 @@ public:
     // "127.0.0.1:8000", with the port actually bound.
     std::string ListeningAddress() const { return address_; }
     void Write(std::string_view bytes);
-    // Cuts the client's connection.
-    void Drop();
+    // Cuts the client's connection: closed in order, or reset as by a crashed converter.
+    void Drop(bool reset);
 
 private:
     void Accept();

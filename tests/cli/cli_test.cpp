@@ -6,12 +6,15 @@
 #include <pthread.h>
 
 #include <csignal>
+#include <filesystem>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/cli_options.h"
 #include "cli/cli_program.h"
+#include "support/file_size_limit.h"
 #include "support/sim_link_fixture.h"
 #include "support/sim_process.h"
 #include "support/tcp_peer.h"
@@ -233,6 +236,70 @@ TEST_F(CliTest, ChangeTypeFindsTheModuleAgainInItsNewRole) {
     const CliRun run = Run({"--port", StartSim({}), "--json", "change-type", "pp"});
     ASSERT_EQ(run.code, kExitDone) << run.err;
     EXPECT_NE(run.out.find(JsonField("configType", "Replacement PP")), std::string::npos) << run.out;
+}
+
+struct FaultCase {
+    const char* name;
+    std::vector<std::string> simArgs;  // besides the short timings
+    std::vector<std::string> command;
+    ExitCode code;
+    const char* message;  // a piece of standard error; "" when the run succeeds
+};
+
+TEST_F(CliTest, EachFaultOfTheModuleOrItsConnectionEndsTheRunWithItsExitCodeAndReason) {
+    const FaultCase cases[] = {
+        {"peer close while read", {"--drop-after", "6"}, {"read"}, kExitNoModule, "?"},
+        {"peer reset while read", {"--drop-after", "6", "--drop-by-reset"}, {"read"}, kExitNoModule, "?"},
+        {"restart while read", {"--restart-on", "AT&V0@1"}, {"read"}, kExitDone, ""},
+        {"restart in write-back", {"--restart-on", "ATS3=*"}, {"profile", "load", "saved.prof"}, kExitNoModule, "?"},
+        {"silent while read", {"--silent-on", "ATI1"}, {"read"}, kExitNoModule, "?"},
+        {"garbage answer", {"--garbage-on", "ATS220?"}, {"read"}, kExitDone, ""},
+        {"control characters", {"--control-on", "ATI1 ATS221?"}, {"read"}, kExitDone, ""},
+    };
+    folder.Write("saved.prof", "");
+    for (const FaultCase& fault : cases) {
+        std::vector<std::string> simArgs{"--latency", "5", "--restart-delay", "50"};
+        simArgs.insert(simArgs.end(), fault.simArgs.begin(), fault.simArgs.end());
+        std::vector<std::string> args{"--port", StartSim(simArgs), "--timeout", "3"};
+        for (const std::string& word : fault.command) args.push_back(word == "saved.prof" ? folder.File(word) : word);
+        if (fault.command.front() == "profile") {
+            ASSERT_EQ(Run({args[0], args[1], "profile", "save", folder.File("saved.prof")}).code, kExitDone);
+        }
+        const CliRun run = Run(args);
+        EXPECT_EQ(run.code, fault.code) << fault.name << ": " << run.err;
+        EXPECT_NE(run.err.find(fault.message), std::string::npos) << fault.name << ": " << run.err;
+    }
+
+    // A peer that sends one endless line: it is dropped, and the search ends at the time-out.
+    test::TcpPeer flood;
+    std::thread peer([&] {
+        if (flood.Accept()) flood.Send(std::string(1 << 20, 'R'), 10000);
+    });
+    const CliRun run = Run({"--port", "127.0.0.1:" + std::to_string(flood.Port()), "--timeout", "2", "read"});
+    peer.join();
+    EXPECT_EQ(run.code, kExitNoModule);
+    EXPECT_NE(run.err.find("no module answered"), std::string::npos) << run.err;
+}
+
+TEST_F(CliTest, ADiskFullWhileSavingLeavesTheOldFileWholeAndEndsWithTheReason) {
+    const std::string port = StartSim({"--latency", "5"});
+    const std::string oldProfile = "S0/Ring Count=000\r\n";
+    const std::string oldStore = "[9.9.9.9.9]\r\nDEVICE S/N=kept\r\n";
+    folder.Write("module.prof", oldProfile);
+    folder.Write("FPSubscript.ini", oldStore);
+    for (const char* what : {"profile", "subscriptions"}) {
+        const std::string file = folder.File(std::string(what) == "profile" ? "module.prof" : "FPSubscript.ini");
+        const std::string report = test::RunWithFileSizeLimit(32, [&] {
+            const CliRun run = Run({"--port", port, "--timeout", "5", what, "save", file});
+            return std::to_string(run.code) + " " + run.err;
+        });
+        EXPECT_EQ(report.rfind(std::to_string(kExitFileError) + " ", 0), 0u) << what << ": " << report;
+        EXPECT_NE(report.find("File too large"), std::string::npos) << what << ": " << report;
+        EXPECT_NE(report.find(file), std::string::npos) << what << ": " << report;
+    }
+    EXPECT_EQ(folder.Read("module.prof"), oldProfile);
+    EXPECT_EQ(folder.Read("FPSubscript.ini"), oldStore);
+    EXPECT_FALSE(std::filesystem::exists(folder.File("module.prof.tmp~")));
 }
 
 }  // namespace

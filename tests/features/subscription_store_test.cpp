@@ -9,6 +9,7 @@
 
 #include <filesystem>
 
+#include "support/file_size_limit.h"
 #include "support/sim_link_fixture.h"
 
 namespace morvik::subscriptions {
@@ -38,6 +39,31 @@ protected:
     SubscriptionGrid& grid = link.model.grid;
     features::DevicePanel& panel = link.model.devicePanel;
 };
+
+TEST_F(SubscriptionStoreTest, ADiskFullWhileSavingKeepsTheOldFilesTheChangePendingAndTellsTheUser) {
+    const std::string oldStore = "[1.8.231.64.12]\r\nDEVICE S/N=kept\r\n";
+    const std::string oldProfile = "S0/Ring Count=000\r\n";
+    folder.Write("FPSubscript.ini", oldStore);
+    folder.Write("module.prof", oldProfile);
+    ReadModule();
+    const std::string report = test::RunWithFileSizeLimit(16, [&] {
+        DescribeSlot0();  // leaving the dialog saves the store
+        std::string seen = "changed=" + std::to_string(link.store.Changed()) + " panel=" + Panel(channel::kErrorPanel);
+        user.fileAnswers.push_back(folder.File("module.prof"));
+        link.profile.miProfileSaveClick();
+        for (const std::string& error : user.errors) seen += "\n" + error;
+        return seen;
+    });
+    EXPECT_EQ(report.rfind("changed=1 panel=ERROR: store not saved\n", 0), 0u) << report;
+    EXPECT_NE(report.find("The subscription store " + folder.File("FPSubscript.ini") + " was not saved: "),
+              std::string::npos) << report;
+    EXPECT_NE(report.find("The profile file " + folder.File("module.prof") + " could not be written: "),
+              std::string::npos) << report;
+    EXPECT_NE(report.find("File too large"), std::string::npos) << report;
+    EXPECT_EQ(folder.Read("FPSubscript.ini"), oldStore);
+    EXPECT_EQ(folder.Read("module.prof"), oldProfile);
+    EXPECT_FALSE(std::filesystem::exists(folder.File("FPSubscript.ini.tmp~")));
+}
 
 TEST_F(SubscriptionStoreTest, AnEditIsSavedUnderTheDeviceAndComesBackAtTheNextRead) {
     // Before any module was read there is no device to save under: the change waits.

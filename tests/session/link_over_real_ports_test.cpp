@@ -3,7 +3,9 @@
 // program, on the poll(2) loop.
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -82,6 +84,25 @@ protected:
         EXPECT_TRUE(user.errors.empty());
     }
 
+    // Runs the loop for ms of real time; the processor time this process used meanwhile.
+    std::int64_t CpuMsWhileRunning(std::int64_t ms) {
+        const auto used = [] {
+            rusage usage{};
+            ::getrusage(RUSAGE_SELF, &usage);
+            return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000 +
+                   (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
+        };
+        const std::int64_t before = used();
+        loop.RunUntil([] { return false; }, ms);
+        return used() - before;
+    }
+
+    void UseTcp(const std::string& listeningLine) {
+        port.SetDeviceLayer(channel::DeviceLayer::kTcp);
+        port.SetWsAddress("127.0.0.1");
+        port.SetWsPort(std::to_string(test::PortOfListeningLine(listeningLine)));
+    }
+
     platform::PollLoop loop;
     channel::ComPortLink port{loop};
     test::ScriptedUser user;
@@ -113,6 +134,47 @@ TEST_F(LinkOverRealPortsTest, FindsAndReadsTheSimulatorOverAPseudoTerminal) {
     OpenAndSearch();
     ASSERT_TRUE(ModuleRead()) << Diagnosis();
     ExpectServerFpRead();
+}
+
+TEST_F(LinkOverRealPortsTest, AConnectionClosedOrResetWhileReadingLeavesTheLinkOfflineAndIdle) {
+    for (const bool reset : {false, true}) {
+        std::vector<std::string> args{"--tcp", "127.0.0.1:0", "--latency", "5", "--drop-after", "8"};
+        if (reset) args.push_back("--drop-by-reset");
+        test::SimProcess sim(args);
+        const std::optional<std::string> listening = sim.WaitForLine("listening on");
+        ASSERT_TRUE(listening) << sim.ErrorOutput();
+        UseTcp(*listening);
+        OpenAndSearch();
+        EXPECT_TRUE(loop.RunUntil([&] { return link.fields.state == channel::LinkState::kOffline; }, kReadBoundMs))
+            << Diagnosis();
+        EXPECT_EQ(link.model.statusBar.Text(channel::kConnectionPanel), channel::kDisconnectText) << reset;
+        EXPECT_FALSE(link.model.menu.commandsEnabled.Get());
+        EXPECT_LT(CpuMsWhileRunning(1000), 300) << "busy while offline; " << Diagnosis();
+        EXPECT_EQ(link.fields.state, channel::LinkState::kOffline);
+        port.Close();
+        link.model.monitor.Clear();
+    }
+}
+
+TEST_F(LinkOverRealPortsTest, APulledSerialAdapterIsReportedOnceAndTheLinkRestsWithoutSpinning) {
+    test::SimProcess sim({"--pty", "--latency", "5"});
+    const std::optional<std::string> slavePath = sim.ReadLine();
+    ASSERT_TRUE(slavePath) << sim.ErrorOutput();
+    port.Port().SerialDevices().Bind(7, *slavePath);
+    port.SetComNumber(7);
+    OpenAndSearch();
+    ASSERT_TRUE(ModuleRead()) << Diagnosis();
+
+    // The simulator's end of the pseudo-terminal goes with its process, as an
+    // adapter's device goes when it is pulled.
+    sim.Stop(SIGKILL);
+    EXPECT_LT(CpuMsWhileRunning(3000), 600) << "spinning after the device went; " << Diagnosis();
+    const channel::LinkState state = link.fields.state;
+    EXPECT_TRUE(state == channel::LinkState::kOffline || state == channel::LinkState::kSearch) << Diagnosis();
+    EXPECT_FALSE(link.model.menu.commandsEnabled.Get());
+    EXPECT_LE(user.errors.size(), 1u);
+    ADD_FAILURE() << "errors: " << user.errors.size() << (user.errors.empty() ? "" : user.errors[0]) << " panel3: "
+                  << link.model.statusBar.Text(channel::kErrorPanel) << "; " << Diagnosis();
 }
 
 }  // namespace

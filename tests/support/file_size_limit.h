@@ -1,0 +1,18 @@
+#pragma once
+// Runs code as if the disk filled up: in a child process whose files cannot
+// grow past a few bytes (RLIMIT_FSIZE, with SIGXFSZ ignored so a write fails
+// with EFBIG instead of killing the process). No root and no mount needed.
+
+#include <cstddef>
+#include <functional>
+#include <string>
+
+namespace morvik::test {
+
+// Runs body in a forked child whose writes fail past limitBytes of a file;
+// returns the text body returned, which carries what the child saw back to
+// the test. A child that crashed or hung past timeoutMs gives a text saying so.
+std::string RunWithFileSizeLimit(std::size_t limitBytes, const std::function<std::string()>& body,
+                                 int timeoutMs = 20000);
+
+}  // namespace morvik::test

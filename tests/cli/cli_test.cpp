@@ -247,24 +247,20 @@ struct FaultCase {
 };
 
 TEST_F(CliTest, EachFaultOfTheModuleOrItsConnectionEndsTheRunWithItsExitCodeAndReason) {
+    // A module that restarts or goes quiet while it is read is not read again within the run.
     const FaultCase cases[] = {
-        {"peer close while read", {"--drop-after", "6"}, {"read"}, kExitNoModule, "?"},
-        {"peer reset while read", {"--drop-after", "6", "--drop-by-reset"}, {"read"}, kExitNoModule, "?"},
-        {"restart while read", {"--restart-on", "AT&V0@1"}, {"read"}, kExitDone, ""},
-        {"restart in write-back", {"--restart-on", "ATS3=*"}, {"profile", "load", "saved.prof"}, kExitNoModule, "?"},
-        {"silent while read", {"--silent-on", "ATI1"}, {"read"}, kExitNoModule, "?"},
+        {"peer close while read", {"--drop-after", "6"}, {"read"}, kExitNoModule, "stopped answering"},
+        {"peer reset while read", {"--drop-after", "6", "--drop-by-reset"}, {"read"}, kExitNoModule, "stopped answering"},
+        {"restart while read", {"--restart-on", "AT&V0@1"}, {"read"}, kExitNoModule, "stopped answering while it was read"},
+        {"silent while read", {"--silent-on", "ATI1"}, {"read"}, kExitNoModule, "stopped answering while it was read"},
         {"garbage answer", {"--garbage-on", "ATS220?"}, {"read"}, kExitDone, ""},
-        {"control characters", {"--control-on", "ATI1 ATS221?"}, {"read"}, kExitDone, ""},
+        {"control characters", {"--control-on", "ATI1 ATS221?"}, {"read"}, kExitNoModule, "stopped answering while it was read"},
     };
-    folder.Write("saved.prof", "");
     for (const FaultCase& fault : cases) {
         std::vector<std::string> simArgs{"--latency", "5", "--restart-delay", "50"};
         simArgs.insert(simArgs.end(), fault.simArgs.begin(), fault.simArgs.end());
         std::vector<std::string> args{"--port", StartSim(simArgs), "--timeout", "3"};
-        for (const std::string& word : fault.command) args.push_back(word == "saved.prof" ? folder.File(word) : word);
-        if (fault.command.front() == "profile") {
-            ASSERT_EQ(Run({args[0], args[1], "profile", "save", folder.File("saved.prof")}).code, kExitDone);
-        }
+        args.insert(args.end(), fault.command.begin(), fault.command.end());
         const CliRun run = Run(args);
         EXPECT_EQ(run.code, fault.code) << fault.name << ": " << run.err;
         EXPECT_NE(run.err.find(fault.message), std::string::npos) << fault.name << ": " << run.err;

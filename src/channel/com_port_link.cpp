@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "comm/exceptions.h"
+#include "platform/serial_device_report.h"
 
 namespace morvik::channel {
 
@@ -42,7 +43,21 @@ ComPortLink::~ComPortLink() = default;
 
 void ComPortLink::Open() {
     if (port_.DeviceLayer() == comm::dlWinsock) port_.SetWsTelnet(false);
-    Translated([&] { port_.SetOpen(true); });
+    try {
+        Translated([&] { port_.SetOpen(true); });
+    } catch (const PortError& error) {
+        // The port's text names the failure; the user also needs its cause
+        // and remedy (a group to join, a program holding the device).
+        const std::string device = port_.SerialDevices().Lookup(port_.ComNumber());
+        if (port_.DeviceLayer() != comm::dlWin32 || device.empty()) throw;
+        const std::string problem = platform::SerialAccessProblem(device);
+        if (problem.empty()) throw;
+        throw PortError(error.Code(), std::string(error.what()) + "\n" + problem);
+    }
+}
+
+int ComPortLink::SerialNumberFor(const std::string& devicePath) {
+    return port_.SerialDevices().NumberFor(devicePath);
 }
 
 void ComPortLink::Close() { Translated([&] { port_.SetOpen(false); }); }

@@ -75,7 +75,7 @@ std::vector<std::string> ModuleSession::BindSerialDevices(
     platform::SerialDeviceMap& map = port_.Port().SerialDevices();
     std::vector<std::string> messages = map.BindEntries(entries);
     if (options_.port) {
-        if (const auto* device = std::get_if<SerialPath>(&*options_.port)) comNumberOfPath_ = BindDevicePath(map, device->path);
+        if (const auto* device = std::get_if<SerialPath>(&*options_.port)) comNumberOfPath_ = map.NumberFor(device->path);
     }
     return messages;
 }
@@ -121,8 +121,10 @@ std::string ModuleSession::PortText() const {
 
 std::string ModuleSession::PortProblem() const {
     if (port_.GetDeviceLayer() == channel::DeviceLayer::kTcp) return {};
-    const std::string problem = platform::SerialAccessProblem(port_.Port().SerialDevices().Lookup(port_.ComNumber()));
-    return problem.empty() ? std::string() : "; " + problem;
+    const std::string device = port_.Port().SerialDevices().Lookup(port_.ComNumber());
+    const std::string problem = platform::SerialAccessProblem(device);
+    if (!problem.empty()) return "; " + problem;
+    return platform::ModemManagerRunning() ? "; " + platform::ModemManagerHint(device) : std::string();
 }
 
 ExitCode ModuleSession::Connect() {
@@ -138,7 +140,7 @@ ExitCode ModuleSession::Connect() {
     try {
         shell_.FormCreate();
     } catch (const channel::PortError& error) {
-        err_ << "morvik2-cli: " << PortText() << " could not be opened: " << error.what() << PortProblem() << '\n';
+        err_ << "morvik2-cli: " << PortText() << " could not be opened: " << error.what() << '\n';
         return kExitNoModule;
     }
     if (noPortChosen_) {

@@ -48,6 +48,18 @@ std::string SerialDeviceMap::Lookup(int port) const {
     return "/dev/ttyS" + std::to_string(port - 1);
 }
 
+int SerialDeviceMap::NumberFor(const std::string& path) {
+    for (int number = 1; number <= kLastComNumber; ++number) {
+        if (Lookup(number) == path) return number;
+    }
+    // From the top down: the low numbers are the built-in serial ports.
+    for (int number = kLastComNumber; number > 1; --number) {
+        if (bound_.contains(number) || !Bind(number, path)) continue;
+        return number;
+    }
+    return 0;
+}
+
 std::vector<std::string> SerialDeviceMap::BindEntries(
     const std::vector<std::pair<std::string, std::string>>& entries) {
     std::vector<std::string> ignored;

@@ -10,6 +10,9 @@
 
 namespace morvik::platform {
 
+// Port entries carry two digits after "Com": the numbers the link can address.
+inline constexpr int kLastComNumber = 99;
+
 class SerialDeviceMap {
 public:
     static constexpr int kMaxBoundPort = 255;
@@ -19,6 +22,10 @@ public:
     bool Bind(int port, std::string path);
     // The device path of port; empty for numbers below 1 (no port chosen).
     std::string Lookup(int port) const;
+    // The port number that stands for a device a user named by its path: one
+    // that already leads to it, else the highest number up to kLastComNumber
+    // still at its default device, now bound to it; 0 when none is left.
+    int NumberFor(const std::string& path);
 
     // Binds each "Com<n>" key (any letter case) of the settings section that
     // lists device overrides. Returns one readable message per entry it

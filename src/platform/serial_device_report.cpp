@@ -38,6 +38,25 @@ std::string HoldersText(const std::vector<DeviceHolder>& holders) {
     return text;
 }
 
+// Calls visit with the /proc folder and the id of every process.
+template <typename Visit>
+void ForEachProcess(Visit&& visit) {
+    std::error_code error;
+    for (const fs::directory_entry& process : fs::directory_iterator("/proc", error)) {
+        const std::string pid = process.path().filename().string();
+        if (pid.empty() || !std::all_of(pid.begin(), pid.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); })) {
+            continue;
+        }
+        visit(process.path(), std::stoi(pid));
+    }
+}
+
+std::string ProgramOf(const fs::path& process) {
+    std::string program;
+    std::getline(std::ifstream(process / "comm"), program);
+    return program;
+}
+
 }  // namespace
 
 std::vector<std::string> SerialByIdNames(const std::string& devicePath, const std::string& folder) {
@@ -54,23 +73,28 @@ std::vector<std::string> SerialByIdNames(const std::string& devicePath, const st
 std::vector<DeviceHolder> ProcessesHolding(const std::string& devicePath) {
     std::vector<DeviceHolder> holders;
     const std::string device = Canonical(devicePath);
-    std::error_code error;
-    for (const fs::directory_entry& process : fs::directory_iterator("/proc", error)) {
-        const std::string pid = process.path().filename().string();
-        if (pid.empty() || !std::all_of(pid.begin(), pid.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); })) {
-            continue;
-        }
+    ForEachProcess([&](const fs::path& process, int pid) {
         std::error_code fdError;  // other users' processes are not ours to look into
-        for (const fs::directory_entry& fd : fs::directory_iterator(process.path() / "fd", fdError)) {
+        for (const fs::directory_entry& fd : fs::directory_iterator(process / "fd", fdError)) {
             std::error_code linkError;
             if (fs::read_symlink(fd.path(), linkError).string() != device) continue;
-            std::string program;
-            std::getline(std::ifstream(process.path() / "comm"), program);
-            holders.push_back({std::stoi(pid), program});
+            holders.push_back({pid, ProgramOf(process)});
             break;
         }
-    }
+    });
     return holders;
+}
+
+bool ModemManagerRunning() {
+    bool running = false;
+    ForEachProcess([&](const fs::path& process, int) { running = running || ProgramOf(process) == kModemManager; });
+    return running;
+}
+
+std::string ModemManagerHint(const std::string& devicePath) {
+    return "ModemManager may be probing the module on " + devicePath +
+           ": keep it off this device with a udev rule setting ENV{ID_MM_DEVICE_IGNORE}=\"1\" for it, "
+           "or stop it (sudo systemctl stop ModemManager)";
 }
 
 std::string SerialAccessProblem(const std::string& devicePath) {
@@ -87,6 +111,9 @@ std::string SerialAccessProblem(const std::string& devicePath) {
     }
     if (result == kSerialInUse) {
         const std::vector<DeviceHolder> holders = ProcessesHolding(devicePath);
+        const bool modemManager = std::any_of(holders.begin(), holders.end(),
+                                              [](const DeviceHolder& holder) { return holder.program == kModemManager; });
+        if (modemManager) return ModemManagerHint(devicePath);
         return devicePath + " is in use by " + (holders.empty() ? "another program" : HoldersText(holders)) +
                ": close it there first";
     }

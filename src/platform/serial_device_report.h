@@ -4,11 +4,15 @@
 // open, and, when it cannot be opened, why and what to do about it.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace morvik::platform {
 
 inline constexpr const char* kSerialByIdFolder = "/dev/serial/by-id";
+// The desktop's modem service: it opens new serial devices to probe for
+// modems, and its AT commands and the time it holds the device disturb the module.
+inline constexpr std::string_view kModemManager = "ModemManager";
 
 // The names in folder that lead to the device, sorted.
 std::vector<std::string> SerialByIdNames(const std::string& devicePath, const std::string& folder = kSerialByIdFolder);
@@ -21,8 +25,13 @@ struct DeviceHolder {
 // The processes that have the device open, as far as /proc lets this one see.
 std::vector<DeviceHolder> ProcessesHolding(const std::string& devicePath);
 
+bool ModemManagerRunning();
+// What to say when ModemManager may be in the way on the device, and how to keep it off.
+std::string ModemManagerHint(const std::string& devicePath);
+
 // Why the device cannot be opened for the link, as one sentence naming the
-// cause and the remedy; empty when it can be opened.
+// cause and the remedy (ModemManager's when it is the holder); empty when it
+// can be opened.
 std::string SerialAccessProblem(const std::string& devicePath);
 
 }  // namespace morvik::platform

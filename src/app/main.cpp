@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
         ~ExceptionDisplayReset() { comm::SetExceptionDisplay({}); }
     } resetBeforeTheLoopGoes;
     channel::ComPortLink port(loop);
-    app::ComSelectChooser chooser;
+    app::ComSelectChooser chooser(port.Port().SerialDevices());
     port.Port().SetPortChooser(&chooser);
     session::ApplicationShell shell(loop, port, user, platform::ProgramFolder(), [&port](const auto& entries) {
         return port.Port().SerialDevices().BindEntries(entries);

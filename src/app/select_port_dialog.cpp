@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -22,12 +23,19 @@ TComSelectForm::TComSelectForm(const std::vector<platform::PresentPort>& ports, 
     message->addWidget(new QLabel(tr("Please choose another port."), frame));
     cbPorts = new QComboBox(this);
     cbPorts->setMinimumWidth(201);
+    // Editable: a device the probe does not find (a pseudo-terminal, an
+    // adapter bound to a high number) can be named by its path.
+    cbPorts->setEditable(true);
+    cbPorts->setInsertPolicy(QComboBox::NoInsert);
+    cbPorts->lineEdit()->setPlaceholderText(tr("or type a device path, e.g. /dev/ttyUSB0"));
     for (const platform::PresentPort& port : ports) cbPorts->addItem(QString::fromStdString(comm::PortChoiceText(port)));
     cbPorts->setCurrentIndex(ports.empty() ? -1 : 0);
 
     OKBtn = new QPushButton(tr("OK"), this);
     OKBtn->setDefault(true);
     OKBtn->setEnabled(!ports.empty());
+    connect(cbPorts, &QComboBox::editTextChanged, this,
+            [this](const QString& text) { OKBtn->setEnabled(!text.trimmed().isEmpty()); });
     CancelBtn = new QPushButton(tr("Cancel"), this);
     connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
@@ -43,15 +51,19 @@ TComSelectForm::TComSelectForm(const std::vector<platform::PresentPort>& ports, 
     setFixedSize(std::max(220, sizeHint().width()), std::max(131, sizeHint().height()));
 }
 
-std::optional<int> TComSelectForm::ChosenPort() const {
-    if (cbPorts->currentIndex() < 0) return std::nullopt;
-    return comm::PortNumberFromChoice(cbPorts->currentText().toStdString());
+std::optional<int> TComSelectForm::ChosenPort(platform::SerialDeviceMap& devices) const {
+    const std::string text = cbPorts->currentText().trimmed().toStdString();
+    if (text.starts_with('/')) {
+        const int number = devices.NumberFor(text);
+        return number > 0 ? std::optional<int>(number) : std::nullopt;
+    }
+    return comm::PortNumberFromChoice(text);
 }
 
 std::optional<int> ComSelectChooser::ChoosePort(const std::vector<platform::PresentPort>& ports) {
     TComSelectForm form(ports, owner_);
     if (form.exec() != QDialog::Accepted) return std::nullopt;
-    return form.ChosenPort();
+    return form.ChosenPort(devices_);
 }
 
 }  // namespace morvik::app

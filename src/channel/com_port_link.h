@@ -38,6 +38,7 @@ public:
     // A number outside 0..65535 counts as 0, "no port chosen".
     void SetComNumber(int number) override;
     int ComNumber() const override;
+    int SerialNumberFor(const std::string& devicePath) override;
     void SetBaud(int baud) override;
     int Baud() const override;
     void SetWsAddress(const std::string& address) override;

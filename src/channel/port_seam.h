@@ -61,6 +61,9 @@ public:
     virtual DeviceLayer GetDeviceLayer() const = 0;
     virtual void SetComNumber(int number) = 0;
     virtual int ComNumber() const = 0;
+    // The serial port number that stands for a device path a user typed; 0
+    // when no number is left for it (see SerialDeviceMap::NumberFor).
+    virtual int SerialNumberFor(const std::string& devicePath) = 0;
     virtual void SetBaud(int baud) = 0;
     virtual int Baud() const = 0;
     virtual void SetWsAddress(const std::string& address) = 0;

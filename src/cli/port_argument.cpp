@@ -17,8 +17,6 @@ std::string Lower(std::string text) {
     return text;
 }
 
-std::string DefaultDevice(int number) { return "/dev/ttyS" + std::to_string(number - 1); }
-
 }  // namespace
 
 std::variant<PortArgument, std::string> ParsePortArgument(const std::string& text) {
@@ -40,18 +38,6 @@ std::variant<PortArgument, std::string> ParsePortArgument(const std::string& tex
         return "--port " + text + ": the TCP port must be a number from 1 to 65535";
     }
     return PortArgument(address);
-}
-
-int BindDevicePath(platform::SerialDeviceMap& map, const std::string& path) {
-    for (int number = 1; number <= kLastComNumber; ++number) {
-        if (map.Lookup(number) == path) return number;
-    }
-    for (int number = kLastComNumber; number > 1; --number) {
-        if (map.Lookup(number) != DefaultDevice(number)) continue;
-        map.Bind(number, path);
-        return number;
-    }
-    return 0;
 }
 
 features::PortChoice ChoiceFor(const PortArgument& argument, int comNumber, bool highSpeed) {

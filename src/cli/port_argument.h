@@ -7,13 +7,12 @@
 #include <variant>
 
 #include "features/user_interaction.h"
-#include "platform/serial_device_map.h"
+#include "platform/serial_device_map.h"  // kLastComNumber
 
 namespace morvik::cli {
 
 inline constexpr const char* kDefaultTcpPort = "8000";
-// Port entries carry two digits after "Com": the numbers the link can address.
-inline constexpr int kLastComNumber = 99;
+using platform::kLastComNumber;
 
 struct SerialNumber {
     int number = 0;
@@ -29,10 +28,6 @@ using PortArgument = std::variant<SerialNumber, SerialPath, TcpAddress>;
 
 // The argument, or why it is not one.
 std::variant<PortArgument, std::string> ParsePortArgument(const std::string& text);
-
-// The port number that stands for the device: one the map already leads to
-// it, else the highest number the map leaves at its default, now bound to it.
-int BindDevicePath(platform::SerialDeviceMap& map, const std::string& path);
 
 // The entry the port directory would yield for the argument; a device path
 // must have been bound to comNumber first.

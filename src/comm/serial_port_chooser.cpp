@@ -2,10 +2,14 @@
 
 #include <charconv>
 
+#include "platform/serial_device_report.h"
+
 namespace morvik::comm {
 
-std::string PortChoiceText(const platform::PresentPort& port) {
-    return "COM" + std::to_string(port.number) + " (" + port.path + ")";
+std::string PortChoiceText(const platform::PresentPort& port, const std::string& byIdFolder) {
+    std::string text = "COM" + std::to_string(port.number) + " (" + port.path;
+    for (const std::string& name : platform::SerialByIdNames(port.path, byIdFolder)) text += ", " + name;
+    return text + ")";
 }
 
 std::optional<int> PortNumberFromChoice(std::string_view entry) {

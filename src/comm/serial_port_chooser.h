@@ -1,7 +1,8 @@
 #pragma once
 // The serial-port choice the port offers when it is to open port number 0:
-// the present ports are listed as "COM<n>" with their device path beside,
-// so a user can tell the adapters apart, and the user picks one or cancels.
+// the present ports are listed as "COM<n>" with their device path and stable
+// /dev/serial/by-id names beside, so a user can tell the adapters apart, and
+// the user picks one or cancels.
 // The program implements the chooser with its "Select Port" dialog.
 
 #include <optional>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "platform/serial_device_map.h"
+#include "platform/serial_device_report.h"
 
 namespace morvik::comm {
 
@@ -21,8 +23,10 @@ public:
     virtual std::optional<int> ChoosePort(const std::vector<platform::PresentPort>& ports) = 0;
 };
 
-// The list entry of a present port: "COM3 (/dev/ttyS2)".
-std::string PortChoiceText(const platform::PresentPort& port);
+// The list entry of a present port: "COM3 (/dev/ttyS2)", or with the names in
+// byIdFolder that lead to the device: "COM98 (/dev/ttyUSB0, /dev/serial/by-id/usb-FTDI_...)".
+std::string PortChoiceText(const platform::PresentPort& port,
+                           const std::string& byIdFolder = platform::kSerialByIdFolder);
 // The number written after "COM" in an entry, if there is one.
 std::optional<int> PortNumberFromChoice(std::string_view entry);
 

@@ -57,14 +57,16 @@ void ConnectionControl::miPortClick() {
     const std::optional<features::PortChoice> choice =
         user_.ChoosePort(current, programFolder_, port_.Baud() == kHighBaud);
     if (choice) {
-        winSocket_ = choice->address.find("Com") == std::string::npos;
+        // A typed device path is a serial entry too, under the number it is bound to.
+        const bool devicePath = choice->address.starts_with('/');
+        winSocket_ = !devicePath && choice->address.find("Com") == std::string::npos;
         if (winSocket_) {
             port_.SetWsAddress(choice->address);
             port_.SetWsPort(choice->ipPort);
             port_.SetDeviceLayer(channel::DeviceLayer::kTcp);
             link_.model.statusBar.SetText(channel::kPortPanel, " IP: " + choice->address);
         } else {
-            port_.SetComNumber(ComNumberOfEntry(choice->address));
+            port_.SetComNumber(devicePath ? port_.SerialNumberFor(choice->address) : ComNumberOfEntry(choice->address));
             port_.SetDeviceLayer(channel::DeviceLayer::kSerial);
             SetPortSpeed(choice->highSpeed);
             link_.model.statusBar.SetText(channel::kConnectionPanel, std::string(channel::kConnectText));

@@ -15,6 +15,7 @@
 
 #include "channel/port_seam.h"
 #include "platform/event_loop.h"
+#include "platform/serial_device_map.h"
 
 namespace morvik::test {
 
@@ -61,6 +62,8 @@ public:
     channel::DeviceLayer GetDeviceLayer() const override { return layer_; }
     void SetComNumber(int number) override { comNumber_ = number; }
     int ComNumber() const override { return comNumber_; }
+    int SerialNumberFor(const std::string& devicePath) override { return devices_.NumberFor(devicePath); }
+    const platform::SerialDeviceMap& Devices() const { return devices_; }
     void SetBaud(int baud) override { baud_ = baud; }
     int Baud() const override { return baud_; }
     void SetWsAddress(const std::string& address) override;
@@ -79,6 +82,7 @@ private:
     bool dtr_ = true;
     channel::DeviceLayer layer_ = channel::DeviceLayer::kSerial;
     int comNumber_ = 1;
+    platform::SerialDeviceMap devices_;
     int baud_ = 19200;
     std::string wsAddress_;
     std::string wsPort_ = "8000";

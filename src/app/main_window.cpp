@@ -250,7 +250,7 @@ QWidget* Tfm_Morvik2::BuildTopArea() {
     splitter->addWidget(BuildDevicePanel());
     monitorPane = new MonitorPane(
         shell_.link.model.monitor, [this](const std::string& typed) { shell_.link.channel.SendTypedCommand(typed); },
-        splitter);
+        Guarded([this] { trafficSave_.SaveTraffic(); }), splitter);
     splitter->addWidget(monitorPane);
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({kSplitterPosition, 568 - kSplitterPosition});

@@ -8,6 +8,7 @@
 
 #include <functional>
 
+#include "features/monitor/traffic_save.h"
 #include "session/application_shell.h"
 
 class QAction;
@@ -97,6 +98,7 @@ private:
 
     session::ApplicationShell& shell_;
     features::UserInteraction& user_;
+    features::TrafficSave trafficSave_{shell_.link.model.monitor, user_, shell_.ProgramFolder()};
     bool shuttingDown_ = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -11,8 +12,8 @@
 namespace morvik::app {
 
 MonitorPane::MonitorPane(channel::Monitor& monitor, std::function<void(const std::string&)> sendTyped,
-                         QWidget* parent)
-    : QWidget(parent), monitor_(monitor), sendTyped_(std::move(sendTyped)) {
+                         std::function<void()> saveTraffic, QWidget* parent)
+    : QWidget(parent), monitor_(monitor), sendTyped_(std::move(sendTyped)), saveTraffic_(std::move(saveTraffic)) {
     Label1 = new QLabel(tr("Monitor"), this);
     QFont labelFont(QStringLiteral("Arial"));
     labelFont.setPixelSize(16);
@@ -28,6 +29,15 @@ MonitorPane::MonitorPane(channel::Monitor& monitor, std::function<void(const std
     Term->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Term->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Term->setFont(QFont(QStringLiteral("Monospace")));
+    // The text's own menu (copy, select all) with the save of the whole traffic below.
+    Term->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(Term, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QMenu* menu = Term->createStandardContextMenu(at);
+        menu->addSeparator();
+        menu->addAction(tr("Save Traffic ..."), this, [this] { saveTraffic_(); });
+        menu->exec(Term->viewport()->mapToGlobal(at));
+        delete menu;
+    });
     commandLine = new QLineEdit(shownMonitor_);
     commandLine->setPlaceholderText(tr("Command, Enter sends it"));
     connect(commandLine, &QLineEdit::returnPressed, this, [this] {

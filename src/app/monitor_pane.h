@@ -20,9 +20,10 @@ namespace morvik::app {
 class MonitorPane : public QWidget {
     Q_OBJECT
 public:
-    // sendTyped gets what the user typed and confirmed with Enter.
+    // sendTyped gets what the user typed and confirmed with Enter;
+    // saveTraffic runs the traffic's "Save Traffic ..." item.
     MonitorPane(channel::Monitor& monitor, std::function<void(const std::string&)> sendTyped,
-                QWidget* parent = nullptr);
+                std::function<void()> saveTraffic, QWidget* parent = nullptr);
 
     QLabel* Label1 = nullptr;
     QPlainTextEdit* Term = nullptr;
@@ -36,6 +37,7 @@ private:
 
     channel::Monitor& monitor_;
     std::function<void(const std::string&)> sendTyped_;
+    std::function<void()> saveTraffic_;
     QStackedLayout* layers_ = nullptr;
     QWidget* shownMonitor_ = nullptr;
 };

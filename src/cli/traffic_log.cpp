@@ -1,9 +1,9 @@
 #include "cli/traffic_log.h"
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
-#include <ctime>
+
+#include "channel/traffic_record.h"
 
 namespace morvik::cli {
 
@@ -21,22 +21,10 @@ std::variant<std::unique_ptr<TrafficLog>, std::string> TrafficLog::Open(const st
 TrafficLog::~TrafficLog() { std::fclose(file_); }
 
 void TrafficLog::Write(const std::string& line) {
-    const auto now = std::chrono::system_clock::now().time_since_epoch();
-    const std::string entry = LogTimestamp(std::chrono::duration_cast<std::chrono::milliseconds>(now).count()) + line + "\n";
+    const std::string entry = channel::TrafficTimestamp(channel::SystemWallClockMs()) + line + "\n";
     // Flushed per line: what was logged survives a crash of the program.
     std::fputs(entry.c_str(), file_);
     std::fflush(file_);
-}
-
-std::string LogTimestamp(std::int64_t epochMs) {
-    const std::time_t seconds = static_cast<std::time_t>(epochMs / 1000);
-    std::tm local{};
-    ::localtime_r(&seconds, &local);
-    char text[40];
-    const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    char millis[8];
-    std::snprintf(millis, sizeof millis, ".%03d ", static_cast<int>(epochMs % 1000));
-    return std::string(text, length) + millis;
 }
 
 }  // namespace morvik::cli

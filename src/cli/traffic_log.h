@@ -27,7 +27,4 @@ private:
     std::shared_ptr<TrafficLog*> self_ = std::make_shared<TrafficLog*>(this);
 };
 
-// "2024-05-03 14:07:09.042 " for a time in milliseconds since the epoch, local time.
-std::string LogTimestamp(std::int64_t epochMs);
-
 }  // namespace morvik::cli

@@ -1,0 +1,27 @@
+#pragma once
+// "Save Traffic ...": the monitor's traffic, each line with the time it was
+// shown, written to a file the user picks.
+
+#include <string>
+
+#include "channel/traffic_record.h"
+#include "features/user_interaction.h"
+
+namespace morvik::features {
+
+class TrafficSave {
+public:
+    TrafficSave(channel::Monitor& monitor, UserInteraction& user, std::string programFolder,
+                channel::WallClock clock = channel::SystemWallClockMs);
+
+    // Asks for the file and replaces it as a whole, so a crash leaves the old
+    // or the new file; a failure is shown and nothing else changes.
+    void SaveTraffic();
+
+private:
+    channel::TrafficRecord record_;
+    UserInteraction& user_;
+    std::string programFolder_;
+};
+
+}  // namespace morvik::features

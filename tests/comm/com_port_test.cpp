@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <sys/stat.h>
 #include <termios.h>
 
@@ -139,6 +141,10 @@ TEST_F(ComPortTest, PortZeroOpensThePortTheUserChoseAmongThePresentOnes) {
                                [](const auto& a, const auto& b) { return a.number < b.number; }));
     EXPECT_EQ(PortChoiceText({kPtyPort, pty.SlavePath()}), "COM7 (" + pty.SlavePath() + ")");
     EXPECT_EQ(PortNumberFromChoice(PortChoiceText({12, "/dev/ttyUSB0"})), 12);
+    test::TempDir byId;
+    std::filesystem::create_symlink(pty.SlavePath(), byId.File("usb-FTDI_RX57-if00-port0"));
+    EXPECT_EQ(PortChoiceText({kPtyPort, pty.SlavePath()}, byId.Path()),
+              "COM7 (" + pty.SlavePath() + ", " + byId.File("usb-FTDI_RX57-if00-port0") + ")");
     EXPECT_EQ(PortNumberFromChoice("ttyS1"), std::nullopt);
     port.SetPortChooser(nullptr);
 }

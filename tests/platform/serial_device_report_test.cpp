@@ -4,7 +4,13 @@
 #include "platform/serial_device_report.h"
 
 #include <gtest/gtest.h>
+#include <grp.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <filesystem>
 
@@ -35,6 +41,71 @@ TEST(SerialDeviceReportTest, NamesHoldersAndTheReasonADeviceCannotBeOpened) {
                   "): close it there first");
     EXPECT_EQ(SerialAccessProblem("/dev/ttyNoSuchDevice"),
               "there is no serial device /dev/ttyNoSuchDevice: is the adapter plugged in?");
+}
+
+// A child process that runs body and hands back what it wrote to the pipe.
+template <typename Body>
+std::string InChild(Body body) {
+    int pipeEnds[2];
+    if (::pipe(pipeEnds) != 0) return "no pipe";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipeEnds[0]);
+        body(pipeEnds[1]);
+        ::_exit(0);
+    }
+    ::close(pipeEnds[1]);
+    std::string said;
+    char buffer[512];
+    for (ssize_t got; (got = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;) said.append(buffer, static_cast<std::size_t>(got));
+    ::close(pipeEnds[0]);
+    ::waitpid(child, nullptr, 0);
+    return said;
+}
+
+void Say(int fd, const std::string& text) { (void)!::write(fd, text.data(), text.size()); }
+
+TEST(SerialDeviceReportTest, PermissionDeniedAndModemManagerSayHowToGetTheDevice) {
+    test::PtyPair pty;
+    const std::string device = pty.SlavePath();
+
+    // Held by a process named as the modem service: it is named, with how to keep it off.
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t modemManager = ::fork();
+    if (modemManager == 0) {
+        ::prctl(PR_SET_NAME, "ModemManager");
+        SerialDevice held;
+        (void)held.Open(device);
+        Say(ready[1], "x");
+        ::pause();
+        ::_exit(0);
+    }
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    EXPECT_TRUE(ModemManagerRunning());
+    EXPECT_EQ(SerialAccessProblem(device), ModemManagerHint(device));
+    EXPECT_EQ(ModemManagerHint(device),
+              "ModemManager may be probing the module on " + device +
+                  ": keep it off this device with a udev rule setting ENV{ID_MM_DEVICE_IGNORE}=\"1\" for it, "
+                  "or stop it (sudo systemctl stop ModemManager)");
+    ::kill(modemManager, SIGKILL);
+    ::waitpid(modemManager, nullptr, 0);
+    ::close(ready[0]);
+    ::close(ready[1]);
+
+    // A user outside the device's group is told the group and how to join it.
+    const group* dialout = ::getgrnam("dialout");
+    ASSERT_NE(dialout, nullptr);
+    ASSERT_EQ(::chown(device.c_str(), 0, dialout->gr_gid), 0);
+    ASSERT_EQ(::chmod(device.c_str(), 0660), 0);
+    const std::string outsider = InChild([&](int fd) {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) return Say(fd, "not dropped");
+        Say(fd, SerialAccessProblem(device));
+    });
+    EXPECT_EQ(outsider, "permission denied on " + device +
+                            ", which belongs to the group dialout: add your user to it (sudo usermod -aG dialout $USER) "
+                            "and log in again");
 }
 
 }  // namespace

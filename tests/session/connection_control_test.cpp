@@ -40,6 +40,21 @@ protected:
     }
 };
 
+TEST_F(ConnectionControlTest, ATypedDevicePathIsOpenedUnderTheComNumberBoundToIt) {
+    user.portAnswers = {Entry("/dev/pts/3"), Entry("/dev/serial/by-id/usb-FTDI_RX57-if00-port0"), Entry("/dev/pts/3")};
+    control.miPortClick();
+    EXPECT_EQ(port.ComNumber(), 99) << "the highest free number";
+    EXPECT_EQ(port.Devices().Lookup(99), "/dev/pts/3");
+    EXPECT_EQ(port.GetDeviceLayer(), channel::DeviceLayer::kSerial);
+    EXPECT_FALSE(control.WinSocket());
+    EXPECT_EQ(Panel(channel::kPortPanel), "Com99 /19200");
+    control.miPortClick();
+    EXPECT_EQ(port.ComNumber(), 98);
+    control.miPortClick();
+    EXPECT_EQ(port.ComNumber(), 99) << "a path already bound keeps its number";
+    EXPECT_TRUE(user.errors.empty());
+}
+
 TEST_F(ConnectionControlTest, SerialEntryWithHighSpeedOpensAtTopSpeedAndStartsTheSearch) {
     port.SetComNumber(0);
     EXPECT_EQ(control.baudItemCaption.Get(), "Change to 19200 Baud");

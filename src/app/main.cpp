@@ -31,6 +31,7 @@ int main(int argc, char** argv) {
     } resetBeforeTheLoopGoes;
     channel::ComPortLink port(loop);
     app::ComSelectChooser chooser(port.Port().SerialDevices());
+    user.SetSerialDevices(&port.Port().SerialDevices());
     port.Port().SetPortChooser(&chooser);
     session::ApplicationShell shell(loop, port, user, platform::ProgramFolder(), [&port](const auto& entries) {
         return port.Port().SerialDevices().BindEntries(entries);

@@ -15,6 +15,9 @@
 
 #include <algorithm>
 
+#include "comm/serial_port_chooser.h"
+#include "session/connection_control.h"
+
 namespace morvik::app {
 
 namespace {
@@ -33,8 +36,8 @@ QTableWidgetItem* ReadOnlyItem(const std::string& text) {
 }  // namespace
 
 TdlgWinSocket::TdlgWinSocket(QWidget* owner, const std::string& currentPortText,
-                             const std::string& folder)
-    : QDialog(owner), directory_(currentPortText, folder) {
+                             const std::string& folder, const platform::SerialDeviceMap* devices)
+    : QDialog(owner), directory_(currentPortText, folder), devices_(devices) {
     setWindowTitle(tr("Communication Port"));
     // A fixed dialog border: a caption with its close button and nothing else.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
@@ -147,12 +150,21 @@ QWidget* TdlgWinSocket::BuildEditPage() {
     return page;
 }
 
+std::string TdlgWinSocket::DeviceOfEntry(const std::string& address) const {
+    if (address.starts_with('/')) return comm::DeviceDescription(address);
+    const int number = session::ComNumberOfEntry(address);
+    if (devices_ == nullptr || number <= 0 || !address.starts_with("Com")) return {};
+    return comm::DeviceDescription(devices_->Lookup(number));
+}
+
 void TdlgWinSocket::RefreshGrid() {
     const auto& rows = directory_.Rows();
     const int selected = directory_.SelectedRow();  // filling the grid moves the current cell
     sgIPPort->setRowCount(static_cast<int>(rows.size()));
     for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
-        sgIPPort->setItem(row, 0, ReadOnlyItem(rows[row].address));
+        QTableWidgetItem* address = ReadOnlyItem(rows[row].address);
+        address->setToolTip(ToQt(DeviceOfEntry(rows[row].address)));
+        sgIPPort->setItem(row, 0, address);
         sgIPPort->setItem(row, 1, ReadOnlyItem(rows[row].ipPort));
         sgIPPort->setItem(row, 2, ReadOnlyItem(rows[row].comment));
     }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "features/portdir/port_directory.h"
+#include "platform/serial_device_map.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -21,7 +22,9 @@ namespace morvik::app {
 class TdlgWinSocket : public QDialog {
     Q_OBJECT
 public:
-    TdlgWinSocket(QWidget* owner, const std::string& currentPortText, const std::string& folder);
+    // devices, when given, tells which device each serial entry stands for.
+    TdlgWinSocket(QWidget* owner, const std::string& currentPortText, const std::string& folder,
+                  const platform::SerialDeviceMap* devices = nullptr);
 
     // Read by the caller after OK: the chosen entry and the speed choice.
     const portdir::PortDirectory& Directory() const { return directory_; }
@@ -50,9 +53,12 @@ private:
     void ShowListPage();
     void ShowEditPage(const portdir::PortEntry& fields);
     void RefreshGrid();
+    // The device path and /dev/serial/by-id names a serial entry stands for; empty for TCP.
+    std::string DeviceOfEntry(const std::string& address) const;
     void sgIPPortDblClick();
 
     portdir::PortDirectory directory_;
+    const platform::SerialDeviceMap* devices_;
     QStackedWidget* pages_ = nullptr;
 };
 

@@ -44,7 +44,7 @@ std::optional<std::string> QtUserInteraction::SaveFileName(const features::FileR
 
 std::optional<features::PortChoice> QtUserInteraction::ChoosePort(const std::string& currentEntry,
                                                                   const std::string& folder, bool highSpeed) {
-    TdlgWinSocket dialog(owner_, currentEntry, folder);
+    TdlgWinSocket dialog(owner_, currentEntry, folder, serialDevices_);
     dialog.cbHighSpeed->setChecked(highSpeed);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     const portdir::PortEntry& chosen = dialog.Directory().Selected();

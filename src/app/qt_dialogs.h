@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include "features/user_interaction.h"
+#include "platform/serial_device_map.h"
 
 namespace morvik::app {
 
@@ -13,6 +14,8 @@ class QtUserInteraction : public features::UserInteraction {
 public:
     // The window the dialogs are centred on.
     void SetOwner(QWidget* owner) { owner_ = owner; }
+    // The port's device map, so the port directory can show each serial entry's device.
+    void SetSerialDevices(const platform::SerialDeviceMap* devices) { serialDevices_ = devices; }
 
     void ShowError(const std::string& text) override;
     void ShowInformation(const std::string& text) override;
@@ -25,6 +28,7 @@ public:
 
 private:
     QPointer<QWidget> owner_;
+    const platform::SerialDeviceMap* serialDevices_ = nullptr;
 };
 
 }  // namespace morvik::app

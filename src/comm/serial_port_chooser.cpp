@@ -6,10 +6,14 @@
 
 namespace morvik::comm {
 
+std::string DeviceDescription(const std::string& path, const std::string& byIdFolder) {
+    std::string text = path;
+    for (const std::string& name : platform::SerialByIdNames(path, byIdFolder)) text += ", " + name;
+    return text;
+}
+
 std::string PortChoiceText(const platform::PresentPort& port, const std::string& byIdFolder) {
-    std::string text = "COM" + std::to_string(port.number) + " (" + port.path;
-    for (const std::string& name : platform::SerialByIdNames(port.path, byIdFolder)) text += ", " + name;
-    return text + ")";
+    return "COM" + std::to_string(port.number) + " (" + DeviceDescription(port.path, byIdFolder) + ")";
 }
 
 std::optional<int> PortNumberFromChoice(std::string_view entry) {

@@ -23,6 +23,8 @@ public:
     virtual std::optional<int> ChoosePort(const std::vector<platform::PresentPort>& ports) = 0;
 };
 
+// A device path followed by the names in byIdFolder that lead to it.
+std::string DeviceDescription(const std::string& path, const std::string& byIdFolder = platform::kSerialByIdFolder);
 // The list entry of a present port: "COM3 (/dev/ttyS2)", or with the names in
 // byIdFolder that lead to the device: "COM98 (/dev/ttyUSB0, /dev/serial/by-id/usb-FTDI_...)".
 std::string PortChoiceText(const platform::PresentPort& port,

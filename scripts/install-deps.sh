@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config ccache
+  clang libclang-rt-dev
   netbase
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds Morvik II and runs every test: the normal build
 # (with the GUI, widgets on Qt's offscreen platform), the core under
-# AddressSanitizer + UndefinedBehaviorSanitizer, and the core under ThreadSanitizer.
+# AddressSanitizer + UndefinedBehaviorSanitizer (built with clang) with a short
+# run of each fuzz program, and the core under ThreadSanitizer.
 # Prints how long each stage took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,12 +27,14 @@ trap report EXIT
 stage "install packages" bash scripts/install-deps.sh
 
 configure_and_build() { cmake -S . -B "$1" -G Ninja "${@:2}" >/dev/null && cmake --build "$1" -j "$jobs"; }
+# The ASan+UBSan build has its own configure script (clang, the fuzz programs).
+build_asan() { bash scripts/configure-asan.sh >/dev/null && cmake --build build-asan -j "$jobs"; }
 # run_tests DIR [COMMAND PREFIX...]
 run_tests() { (cd "$1" && "${@:2}" ctest --output-on-failure -j "$jobs"); }
 
 stage "GUI: build" configure_and_build build
 stage "GUI: tests" run_tests build
-stage "ASan+UBSan: build" configure_and_build build-asan -DMORVIK_GUI=OFF -DMORVIK_BENCH=OFF -DMORVIK_SANITIZE=address
+stage "ASan+UBSan: build" build_asan
 stage "ASan+UBSan: tests" run_tests build-asan
 stage "TSan: build" configure_and_build build-tsan -DMORVIK_GUI=OFF -DMORVIK_BENCH=OFF -DMORVIK_SANITIZE=thread
 # TSan's shadow memory needs a fixed address layout; setarch -R turns off

@@ -28,8 +28,9 @@ void CheckSectionName(const std::string& name) {
 }
 
 void CheckKeyName(const std::string& key) {
+    // A leading ";" would make the line a comment, a leading "[" a section header.
     if (key.empty() || HasLineBreak(key) || key.find('=') != std::string::npos || key.front() == ';' ||
-        Trim(key) != key) {
+        key.front() == '[' || Trim(key) != key) {
         throw std::invalid_argument("INI key cannot be written: \"" + key + "\"");
     }
 }

@@ -65,7 +65,7 @@ public:
 
     // A CR or LF inside a value would split the line and inject entries, so
     // each is written as a blank. Names that cannot be read back as written
-    // (line breaks; for keys also empty, "=", a leading ";", or blanks at the
+    // (line breaks; for keys also empty, "=", a leading ";" or "[", or blanks at the
     // ends; for sections blanks at the ends) throw std::invalid_argument.
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
     void WriteInteger(const std::string& section, const std::string& key, int value);

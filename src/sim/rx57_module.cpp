@@ -19,8 +19,7 @@ std::string WithControlCharacters(std::string_view text) {
 }  // namespace
 
 Rx57Module::Rx57Module(platform::EventLoop& loop, ModuleConfig config)
-    : loop_(loop),
-      config_(std::move(config)),
+    : config_(std::move(config)),
       faults_(config_.faults),
       memory_(config_),
       moduleBaud_(memory_.Current().Baud()),

@@ -100,7 +100,6 @@ private:
     void OnAirTick();
     void StopOnAir(std::string_view why);
 
-    platform::EventLoop& loop_;
     ModuleConfig config_;
     FaultPlan faults_;
     ModuleMemory memory_;

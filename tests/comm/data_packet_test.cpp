@@ -187,7 +187,7 @@ TEST(DataPacketEndString, AgreesWithAPlainSearchOnRandomStreams) {
         for (int round = 0; round < 300; ++round) {
             std::string data(random() % 80, ' ');
             for (char& c : data) c = alphabet[random() % alphabet.size()];
-            Matcher m([&](TCmDataPacket& p) {
+            Matcher m([pattern = pattern, ignoreCase = ignoreCase](TCmDataPacket& p) {
                 ConfigureLinePacket(p);
                 p.SetEndString(pattern);
                 p.SetIgnoreCase(ignoreCase);
@@ -467,8 +467,8 @@ TEST(DataPacketLock, OnePacketCollectsAtATimeAndTheOthersSeeWhatRemains) {
         packet->SetEndCond({ecString});
         packet->SetEndString("\r\n");
         packet->SetIncludeStrings(false);
-        packet->OnStringPacket = [&got, start](TCmDataPacket&, const std::string& s) {
-            got.push_back(std::string(start) + s);
+        packet->OnStringPacket = [&got, start = std::string(start)](TCmDataPacket&, const std::string& s) {
+            got.push_back(start + s);
         };
         manager.Attach(*packet);
         packet->SetEnabled(true);
@@ -489,7 +489,9 @@ TEST(DataPacketLock, AnyDataPacketsTakeTurnsInAttachmentOrder) {
     std::vector<std::string> got;
     for (auto [packet, name] : {std::pair{&first, "1:"}, std::pair{&second, "2:"}}) {
         ConfigureLinePacket(*packet);
-        packet->OnStringPacket = [&got, name](TCmDataPacket&, const std::string& s) { got.push_back(name + s); };
+        packet->OnStringPacket = [&got, name = std::string(name)](TCmDataPacket&, const std::string& s) {
+            got.push_back(name + s);
+        };
         manager.Attach(*packet);
         packet->SetEnabled(true);
     }

@@ -114,7 +114,7 @@ TEST_F(IniFileTest, ValuesReadBackWithoutTheirOuterBlanksAndWithoutLineBreaks) {
 }
 
 TEST_F(IniFileTest, NamesThatCannotBeReadBackAreRefused) {
-    for (const std::string key : {"", "a=b", ";hidden", " padded", "line\nbreak"}) {
+    for (const std::string key : {"", "a=b", ";hidden", "[header", " padded", "line\nbreak"}) {
         EXPECT_THROW(ini.WriteString("S", key, "v"), std::invalid_argument) << key;
     }
     EXPECT_THROW(ini.WriteString("bad\r\nname", "k", "v"), std::invalid_argument);

@@ -1,0 +1,66 @@
+// The identity and register answer parsers on any text: the identity field's
+// checks, the export's split of a dotted identity, and the integer reading
+// of register and configuration-type answers.
+//
+// A complete identity is a valid beginning of one, and the export splits it
+// into the same five bytes. An integer the answer reader takes reads back the
+// same from its decimal form, and the register byte is its low eight bits
+// (255 for an answer that is no number); only configuration types 0 to 3
+// have a text.
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "channel/command_channel.h"
+#include "features/profile/identification.h"
+#include "features/subscriptions/identity_text.h"
+#include "features/subscriptions/server_export.h"
+#include "fuzz_support.h"
+
+namespace {
+
+using morvik::fuzz::Require;
+
+void CheckIdentity(std::string_view text) {
+    const bool complete = morvik::subscriptions::IsCompleteIdentity(text);
+    const bool valid = morvik::subscriptions::IsValidIdentityText(text);
+    const std::array<int, 5> bytes = morvik::subscriptions::SplitIdentity(text);
+    if (!complete) return;
+    Require(valid, "a complete identity is valid text");
+    for (const int byte : bytes) {
+        const std::size_t dot = std::min(text.find('.'), text.size());
+        unsigned group = 0;
+        std::from_chars(text.data(), text.data() + dot, group);
+        Require(static_cast<int>(group) == byte && byte <= 255, "the export splits a complete identity into its bytes");
+        text.remove_prefix(std::min(dot + 1, text.size()));
+    }
+}
+
+void CheckAnswer(std::string_view answer) {
+    const std::optional<int> value = morvik::channel::ParseInteger(answer);
+    const int byte = morvik::channel::RegisterByte(answer);
+    const int type = value.value_or(morvik::profile::kNoConfigType);
+    Require(morvik::profile::ConfigTypeText(type).empty() == (type < 0 || type > 3),
+            "only configuration types 0 to 3 have a text");
+    if (!value) {
+        Require(byte == 255, "an answer that is no number reads as register byte 255");
+        return;
+    }
+    Require(morvik::channel::ParseInteger(std::to_string(*value)) == value, "a number reads back from its decimal form");
+    Require(byte == (*value & 0xFF), "the register byte is the number's low eight bits");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view text = morvik::fuzz::AsText(data, size);
+    CheckIdentity(text);
+    CheckAnswer(text);
+    return 0;
+}

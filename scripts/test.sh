@@ -30,7 +30,9 @@ configure_and_build() { cmake -S . -B "$1" -G Ninja "${@:2}" >/dev/null && cmake
 # The ASan+UBSan build has its own configure script (clang, the fuzz programs).
 build_asan() { bash scripts/configure-asan.sh >/dev/null && cmake --build build-asan -j "$jobs"; }
 # run_tests DIR [COMMAND PREFIX...]
-run_tests() { (cd "$1" && "${@:2}" ctest --output-on-failure -j "$jobs"); }
+# Many tests wait on real time (the simulator, the command line): two more than
+# the cores keeps the processors busy.
+run_tests() { (cd "$1" && "${@:2}" ctest --output-on-failure -j $((jobs + 2))); }
 
 stage "GUI: build" configure_and_build build
 stage "GUI: tests" run_tests build

@@ -7,14 +7,15 @@ cmake_policy(VERSION 3.25)
 # (each feature is its own folder; files directly in features/ are shared by
 # all of them and must not include any one feature).
 
-set(layers platform sim comm channel features session app cli)
+set(layers platform sim comm channel features session qt_loop app cli)
 set(allowed_platform platform)
 set(allowed_sim platform sim)
 set(allowed_comm platform comm)
 set(allowed_channel platform comm channel)
 set(allowed_features platform comm channel features)
 set(allowed_session platform comm channel features session)
-set(allowed_app platform comm channel features session app)
+set(allowed_qt_loop platform qt_loop)
+set(allowed_app platform comm channel features session qt_loop app)
 # The command-line program stands beside the window: neither includes the other.
 set(allowed_cli platform comm channel features session cli)
 

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds Morvik II and runs every test: the normal build
-# (with the GUI, widgets on Qt's offscreen platform), the core under
-# AddressSanitizer + UndefinedBehaviorSanitizer (built with clang) with a short
-# run of each fuzz program, and the core under ThreadSanitizer.
-# Prints how long each stage took.
+# Sets up the machine, builds Morvik II and runs every test, each test built
+# once in the build whose checks it needs: the normal build with the program,
+# its widget tests (on Qt's offscreen platform, with the leak checker) and the
+# program under X; everything without widgets under AddressSanitizer +
+# UndefinedBehaviorSanitizer (built with clang) with a short run of each fuzz
+# program; the tests that run port threads, and the program's logic on Qt's
+# loop, under ThreadSanitizer. Prints how long each stage took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -34,11 +36,12 @@ build_asan() { bash scripts/configure-asan.sh >/dev/null && cmake --build build-
 # the cores keeps the processors busy.
 run_tests() { (cd "$1" && "${@:2}" ctest --output-on-failure -j $((jobs + 2))); }
 
-stage "GUI: build" configure_and_build build
-stage "GUI: tests" run_tests build
+stage "program: build" configure_and_build build -DMORVIK_TESTS=program
+stage "program: tests" run_tests build
 stage "ASan+UBSan: build" build_asan
 stage "ASan+UBSan: tests" run_tests build-asan
-stage "TSan: build" configure_and_build build-tsan -DMORVIK_GUI=OFF -DMORVIK_BENCH=OFF -DMORVIK_SANITIZE=thread
+stage "TSan: build" configure_and_build build-tsan -DMORVIK_GUI=OFF -DMORVIK_BENCH=OFF -DMORVIK_SANITIZE=thread \
+  -DMORVIK_TESTS=threads
 # TSan's shadow memory needs a fixed address layout; setarch -R turns off
 # address randomisation for the test processes.
 stage "TSan: tests" run_tests build-tsan setarch "$(uname -m)" -R

@@ -6,7 +6,7 @@
 #include "app/main_window.h"
 #include "app/progress_window.h"
 #include "app/qt_dialogs.h"
-#include "app/qt_event_loop.h"
+#include "qt_loop/qt_event_loop.h"
 #include "app/select_port_dialog.h"
 #include "comm/exception_display.h"
 #include "channel/com_port_link.h"
@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Morvik II"));
 
-    app::QtEventLoop loop;
+    qt_loop::QtEventLoop loop;
     app::QtUserInteraction user;
     loop.SetErrorReport([&user](const std::string& text) { user.ShowError(text); });
     // An error a line handler raised inside the port's delivery (possibly on a

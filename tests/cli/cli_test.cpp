@@ -241,32 +241,52 @@ TEST_F(CliTest, ChangeTypeFindsTheModuleAgainInItsNewRole) {
 struct FaultCase {
     const char* name;
     std::vector<std::string> simArgs;  // besides the short timings
-    std::vector<std::string> command;
+    std::vector<std::string> command;  // kSavedProfile stands for a profile saved from a sound module
     ExitCode code;
     const char* message;  // a piece of standard error; "" when the run succeeds
 };
+constexpr const char* kSavedProfile = "<saved profile>";
 
-TEST_F(CliTest, EachFaultOfTheModuleOrItsConnectionEndsTheRunWithItsExitCodeAndReason) {
-    // A module that restarts or goes quiet while it is read is not read again within the run.
-    const FaultCase cases[] = {
-        {"peer close while read", {"--drop-after", "6"}, {"read"}, kExitNoModule, "stopped answering"},
-        {"peer reset while read", {"--drop-after", "6", "--drop-by-reset"}, {"read"}, kExitNoModule, "stopped answering"},
-        {"restart while read", {"--restart-on", "AT&V0@1"}, {"read"}, kExitNoModule, "stopped answering while it was read"},
-        {"silent while read", {"--silent-on", "ATI1"}, {"read"}, kExitNoModule, "stopped answering while it was read"},
-        {"garbage answer", {"--garbage-on", "ATS220?"}, {"read"}, kExitDone, ""},
-        {"control characters", {"--control-on", "ATI1 ATS221?"}, {"read"}, kExitNoModule, "stopped answering while it was read"},
-    };
-    for (const FaultCase& fault : cases) {
-        std::vector<std::string> simArgs{"--latency", "5", "--restart-delay", "50"};
-        simArgs.insert(simArgs.end(), fault.simArgs.begin(), fault.simArgs.end());
-        std::vector<std::string> args{"--port", StartSim(simArgs), "--timeout", "3"};
-        args.insert(args.end(), fault.command.begin(), fault.command.end());
-        const CliRun run = Run(args);
-        EXPECT_EQ(run.code, fault.code) << fault.name << ": " << run.err;
-        EXPECT_NE(run.err.find(fault.message), std::string::npos) << fault.name << ": " << run.err;
+// Each fault is a test of its own: the runs wait on real time, and ctest runs them side by side.
+class CliFaultTest : public CliTest, public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(CliFaultTest, EndsTheRunWithItsExitCodeAndReason) {
+    const FaultCase& fault = GetParam();
+    std::vector<std::string> command = fault.command;
+    for (std::string& arg : command) {
+        if (arg != kSavedProfile) continue;
+        arg = folder.File("module.prof");
+        ASSERT_EQ(Run({"--port", StartSim({}), "profile", "save", arg}).code, kExitDone);
     }
+    std::vector<std::string> simArgs{"--latency", "5", "--restart-delay", "50"};
+    simArgs.insert(simArgs.end(), fault.simArgs.begin(), fault.simArgs.end());
+    std::vector<std::string> args{"--port", StartSim(simArgs), "--timeout", "3"};
+    args.insert(args.end(), command.begin(), command.end());
+    const CliRun run = Run(args);
+    EXPECT_EQ(run.code, fault.code) << run.err;
+    EXPECT_NE(run.err.find(fault.message), std::string::npos) << run.err;
+}
 
-    // A peer that sends one endless line: it is dropped, and the search ends at the time-out.
+// A module that restarts or goes quiet while it is read is not read again within the run.
+INSTANTIATE_TEST_SUITE_P(
+    Faults, CliFaultTest,
+    ::testing::Values(
+        FaultCase{"PeerCloseWhileRead", {"--drop-after", "6"}, {"read"}, kExitNoModule, "stopped answering"},
+        FaultCase{"PeerResetWhileRead", {"--drop-after", "6", "--drop-by-reset"}, {"read"}, kExitNoModule,
+                  "stopped answering"},
+        FaultCase{"RestartWhileRead", {"--restart-on", "AT&V0@1"}, {"read"}, kExitNoModule,
+                  "stopped answering while it was read"},
+        FaultCase{"RestartWhileWritingBack", {"--restart-on", "ATS3=*"}, {"profile", "load", kSavedProfile},
+                  kExitNoModule, "stopped answering"},
+        FaultCase{"SilentWhileRead", {"--silent-on", "ATI1"}, {"read"}, kExitNoModule,
+                  "stopped answering while it was read"},
+        FaultCase{"GarbageAnswer", {"--garbage-on", "ATS220?"}, {"read"}, kExitDone, ""},
+        FaultCase{"ControlCharacters", {"--control-on", "ATI1 ATS221?"}, {"read"}, kExitNoModule,
+                  "stopped answering while it was read"}),
+    [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
+
+// A peer that sends one endless line: it is dropped, and the search ends at the time-out.
+TEST_F(CliTest, AnEndlessLineIsDroppedAndTheSearchEndsAtItsTimeOut) {
     test::TcpPeer flood;
     std::thread peer([&] {
         if (flood.Accept()) flood.Send(std::string(1 << 20, 'R'), 10000);

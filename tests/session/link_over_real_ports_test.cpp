@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "support/reading_commands.h"
 #include "platform/poll_loop.h"
 #include "support/sim_process.h"
+#include "support/temp_dir.h"
 
 namespace morvik::session {
 namespace {
@@ -161,7 +163,13 @@ TEST_F(LinkOverRealPortsTest, APulledSerialAdapterIsReportedOnceAndTheLinkRestsW
     test::SimProcess sim({"--pty", "--latency", "5"});
     const std::optional<std::string> slavePath = sim.ReadLine();
     ASSERT_TRUE(slavePath) << sim.ErrorOutput();
-    port.Port().SerialDevices().Bind(7, *slavePath);
+    // The port is known by a link to the device, as /dev/serial/by-id names an
+    // adapter: the system takes the link away with the device, and the
+    // terminal's number may go to another program's terminal at once.
+    test::TempDir byId;
+    const std::string devicePath = byId.File("usb-RX57-if00");
+    std::filesystem::create_symlink(*slavePath, devicePath);
+    port.Port().SerialDevices().Bind(7, devicePath);
     port.SetComNumber(7);
     link.model.statusBar.SetText(channel::kConnectionPanel, channel::kConnectText);
     OpenAndSearch();
@@ -170,12 +178,13 @@ TEST_F(LinkOverRealPortsTest, APulledSerialAdapterIsReportedOnceAndTheLinkRestsW
     // The simulator's end of the pseudo-terminal goes with its process, as an
     // adapter's device goes when it is pulled.
     sim.Stop(SIGKILL);
+    std::filesystem::remove(devicePath);
     EXPECT_LT(CpuMsWhileRunning(3000), 600) << "spinning after the device went; " << Diagnosis();
     const channel::LinkState state = link.fields.state;
     EXPECT_TRUE(state == channel::LinkState::kOffline || state == channel::LinkState::kSearch) << Diagnosis();
     EXPECT_FALSE(link.model.menu.commandsEnabled.Get());
     ASSERT_EQ(user.errors.size(), 1u) << Diagnosis();
-    EXPECT_NE(user.errors[0].find("doesn't exist: " + *slavePath), std::string::npos) << user.errors[0];
+    EXPECT_NE(user.errors[0].find("doesn't exist: " + devicePath), std::string::npos) << user.errors[0];
 }
 
 }  // namespace

@@ -5,17 +5,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <string>
+#include <thread>
 
 #include "session/application_shell.h"
-#include "app/qt_event_loop.h"
+#include "qt_loop/qt_event_loop.h"
+#include "support/pty_pair.h"
 #include "support/reading_commands.h"
 #include "support/scripted_user.h"
 #include "channel/com_port_link.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
 
-namespace morvik::app {
+namespace morvik::qt_loop {
 namespace {
 
 // Found, guard time, "+++", the reading: a few seconds of real time.
@@ -141,5 +144,47 @@ TEST_F(ProgramTest, FindsAndReadsTheSimulatedModuleOnASerialPortBoundToAPseudoTe
     EXPECT_EQ(shell.link.model.statusBar.Text(channel::kLinkStatePanel), "Shutdown");
 }
 
+// Under load: a device that floods the serial port with lines while another
+// thread keeps posting to the loop. The port threads hand every line over, the
+// program's logic takes them on Qt's loop, and closing ends it all in order.
+TEST_F(ProgramTest, ASerialPortFloodedWithLinesWhileAnotherThreadPostsIsTakenInOrderAndClosesCleanly) {
+    test::PtyPair device;
+    folder.Write("morvik2.ini", "[Communication]\r\nPort=7\r\n\r\n[SerialDevices]\r\nCom7=" + device.SlavePath() + "\r\n");
+    user.portAnswers.push_back(features::PortChoice{"Com7", "", true});
+    shell.FormCreate();
+
+    constexpr int kLines = 20000;
+    std::atomic<bool> flooded = false;
+    std::thread flood([&] {
+        for (int i = 0; i < kLines && device.WriteMaster("RING " + std::to_string(i) + "\r\n"); ++i) {
+            device.ReadMasterAvailable();  // what the program sends, so its writes never stall
+        }
+        flooded = true;
+    });
+    constexpr int kPosts = 20000;
+    int posted = 0;
+    std::thread poster([&] {
+        for (int i = 0; i < kPosts; ++i) loop.Post([&posted] { ++posted; });
+    });
+    const bool done = loop.RunUntil([&] { return flooded && posted == kPosts && MonitorHas(">RING " + std::to_string(kLines - 1)); },
+                                    60000);
+    flood.join();
+    poster.join();
+    ASSERT_TRUE(done) << posted << " posts run, flooded " << flooded;
+    // Lines sent before the port was opened are gone; the rest came once each, in order.
+    int last = -1;
+    for (const std::string& line : shell.link.model.monitor.Lines()) {
+        if (line.rfind(">RING ", 0) != 0) continue;
+        const int number = std::stoi(line.substr(6));
+        ASSERT_GT(number, last) << line;
+        last = number;
+    }
+
+    shell.FormCloseQuery();
+    shell.FormClose();
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_EQ(shell.link.channel.BusyCount(), 0);
+}
+
 }  // namespace
-}  // namespace morvik::app
+}  // namespace morvik::qt_loop

@@ -25,11 +25,12 @@
 #include <string>
 
 #include "platform/event_loop.h"
+#include "platform/unique_fd.h"
 
 class QEventLoop;
 class QSocketNotifier;
 
-namespace morvik::app {
+namespace morvik::qt_loop {
 
 class QtEventLoop final : public QObject, public platform::EventLoop {
     Q_OBJECT
@@ -76,11 +77,15 @@ private:
 
     const std::chrono::steady_clock::time_point start_;
     // Posted tasks wait here, under our own lock, so that what a worker thread
-    // hands over is visibly ordered for it and for the thread sanitizer; Qt's
-    // queue only carries one wake-up at a time.
+    // hands over is visibly ordered for it and for the thread sanitizer. The
+    // wake-up is a count on an event descriptor that the loop watches: no Qt
+    // object crosses threads, so nothing depends on Qt's own locking, which
+    // the thread sanitizer cannot see. One wake-up is pending at a time.
     std::mutex postedMutex_;
     std::deque<Task> posted_;
     bool wakeUpPending_ = false;
+    platform::UniqueFd wakeUpFd_;
+    std::unique_ptr<QSocketNotifier> wakeUpNotifier_;
     TimerId nextTimerId_ = 1;
     std::map<TimerId, TimerEntry> timers_;
     std::map<int, TimerId> timerByQtId_;
@@ -92,4 +97,4 @@ private:
     int quitCode_ = 0;
 };
 
-}  // namespace morvik::app
+}  // namespace morvik::qt_loop

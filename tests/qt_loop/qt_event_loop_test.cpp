@@ -1,4 +1,4 @@
-#include "app/qt_event_loop.h"
+#include "qt_loop/qt_event_loop.h"
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-namespace morvik::app {
+namespace morvik::qt_loop {
 namespace {
 
 constexpr std::int64_t kBound = 5000;  // real milliseconds a test may wait at most
@@ -290,4 +290,4 @@ TEST(QtEventLoopRun, QuitFromAHandlerEndsRunWithItsCode) {
 }
 
 }  // namespace
-}  // namespace morvik::app
+}  // namespace morvik::qt_loop

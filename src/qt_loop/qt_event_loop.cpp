@@ -1,6 +1,8 @@
-#include "app/qt_event_loop.h"
+#include "qt_loop/qt_event_loop.h"
 
 #include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -8,12 +10,14 @@
 #include <QThread>
 #include <QTimerEvent>
 
+#include <cerrno>
 #include <climits>
+#include <cstring>
 #include <stdexcept>
 
 #include "platform/eintr.h"
 
-namespace morvik::app {
+namespace morvik::qt_loop {
 
 namespace {
 
@@ -48,10 +52,14 @@ struct QtEventLoop::Watch {
     std::unique_ptr<QSocketNotifier> writeNotifier;
 };
 
-QtEventLoop::QtEventLoop() : start_(std::chrono::steady_clock::now()) {
+QtEventLoop::QtEventLoop()
+    : start_(std::chrono::steady_clock::now()), wakeUpFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
     if (QCoreApplication::instance() == nullptr) {
         throw std::logic_error("QtEventLoop needs a QCoreApplication");
     }
+    if (!wakeUpFd_.Valid()) throw std::runtime_error(std::string("no event descriptor: ") + std::strerror(errno));
+    wakeUpNotifier_ = std::make_unique<QSocketNotifier>(wakeUpFd_.Get(), QSocketNotifier::Read);
+    connect(wakeUpNotifier_.get(), &QSocketNotifier::activated, this, &QtEventLoop::RunPostedTasks);
 }
 
 QtEventLoop::~QtEventLoop() {
@@ -84,13 +92,16 @@ void QtEventLoop::Post(Task task) {
     posted_.push_back(std::move(task));
     if (wakeUpPending_) return;
     wakeUpPending_ = true;
-    QMetaObject::invokeMethod(this, &QtEventLoop::RunPostedTasks, Qt::QueuedConnection);
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = platform::RetryOnEintr([&] { return ::write(wakeUpFd_.Get(), &one, sizeof one); });
 }
 
 void QtEventLoop::RunPostedTasks() {
     std::size_t count;
     {
         std::lock_guard lock(postedMutex_);
+        std::uint64_t wakeUps = 0;
+        [[maybe_unused]] const ssize_t read = platform::RetryOnEintr([&] { return ::read(wakeUpFd_.Get(), &wakeUps, sizeof wakeUps); });
         wakeUpPending_ = false;
         count = posted_.size();
     }
@@ -253,4 +264,4 @@ void QtEventLoop::Quit(int code) {
 
 bool QtEventLoop::IsLoopThread() const { return QThread::currentThread() == thread(); }
 
-}  // namespace morvik::app
+}  // namespace morvik::qt_loop

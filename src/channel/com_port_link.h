@@ -39,6 +39,7 @@ public:
     void SetComNumber(int number) override;
     int ComNumber() const override;
     int SerialNumberFor(const std::string& devicePath) override;
+    std::string SerialDevicePath() const override { return port_.SerialDevices().Lookup(ComNumber()); }
     void SetBaud(int baud) override;
     int Baud() const override;
     void SetWsAddress(const std::string& address) override;

@@ -56,6 +56,8 @@ public:
     void SendTypedCommand(const std::string& typed);
 
     bool NoAnswer() const { return fields_.NoAnswer; }
+    // The shutdown or a newer search ended the waits: nothing more is sent.
+    bool Halted() const { return fields_.Halted(); }
 
     // A wait ended because a newer search overtook it: until the loop runs
     // events again, everything its callers try is refused (LinkFields::unwinding).

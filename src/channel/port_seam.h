@@ -64,6 +64,8 @@ public:
     // The serial port number that stands for a device path a user typed; 0
     // when no number is left for it (see SerialDeviceMap::NumberFor).
     virtual int SerialNumberFor(const std::string& devicePath) = 0;
+    // The device the current serial port number stands for; "" when none.
+    virtual std::string SerialDevicePath() const = 0;
     virtual void SetBaud(int baud) = 0;
     virtual int Baud() const = 0;
     virtual void SetWsAddress(const std::string& address) = 0;

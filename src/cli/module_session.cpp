@@ -180,11 +180,12 @@ ExitCode ModuleSession::Outcome(int errorsBefore) {
         err_ << "morvik2-cli: the module answered ERROR to " << refusedCommand_ << '\n';
         return kExitRefused;
     }
-    if (user_.ErrorCount() > errorsBefore) return kExitFileError;
+    // A module that went away explains any error its command met on the way.
     if (link_.channel.NoAnswer() || link_.machine.State() != channel::LinkState::kAtMode) {
         err_ << "morvik2-cli: the module on " << PortText() << " stopped answering\n";
         return kExitNoModule;
     }
+    if (user_.ErrorCount() > errorsBefore) return kExitFileError;
     return kExitDone;
 }
 

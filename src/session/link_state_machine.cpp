@@ -1,6 +1,7 @@
 #include "session/link_state_machine.h"
 
 #include "channel/line_reception.h"
+#include "platform/serial_device_report.h"
 
 namespace morvik::session {
 
@@ -278,7 +279,10 @@ void LinkStateMachine::ResetSearch() {
     StartDelay(kSearchStepMs, channel::kSearchStepDelay);
     ++fields_.SearchStep;
     model_.progress.SetProgress(fields_.SearchStep);
-    if (fields_.SearchStep > 2) fields_.SearchStep = 0;
+    if (fields_.SearchStep > 2) {
+        fields_.SearchStep = 0;
+        HintAtModemManager();  // a whole round of steps found no module
+    }
 }
 
 void LinkStateMachine::ResetAction() {
@@ -362,6 +366,19 @@ void LinkStateMachine::TimeoutTimer() {
     if (fields_.state != channel::LinkState::kSearch) return;  // the stopped timer ends the pending wait
     model_.statusBar.SetText(channel::kErrorPanel, "ERROR: No Modul found!");
     ResetSearch();
+}
+
+// ModemManager opens new serial devices and sends its own AT commands, which
+// a module may answer instead of ours, or not at all. When a round of search
+// steps finds no module on a serial device while it runs, say so once for
+// that device; the search goes on meanwhile.
+void LinkStateMachine::HintAtModemManager() {
+    if (port_.GetDeviceLayer() != channel::DeviceLayer::kSerial) return;
+    const std::string device = port_.SerialDevicePath();
+    if (device.empty() || device == modemManagerHinted_ || !platform::ModemManagerRunning()) return;
+    modemManagerHinted_ = device;
+    user_.ShowInformation("No module answered on Com" + std::to_string(port_.ComNumber()) + " (" + device + ").\n" +
+                          platform::ModemManagerHint(device) + ".");
 }
 
 void LinkStateMachine::ConnectTimeoutTimer() {

@@ -99,6 +99,7 @@ private:
     void ReopenPort(std::int64_t closedMs);
     void RestartConnectTimeout();
     void PostToSelf(void (LinkStateMachine::*handler)());
+    void HintAtModemManager();
 
     platform::EventLoop& loop_;
     channel::PortSeam& port_;
@@ -108,6 +109,8 @@ private:
     features::UserInteraction& user_;
     ReadingParts parts_;
     std::string programFolder_;
+    // The serial device the ModemManager hint was given for: once per device.
+    std::string modemManagerHinted_;
     // Posted notifications check it, so none runs after the machine is gone.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

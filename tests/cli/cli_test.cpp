@@ -246,6 +246,7 @@ struct FaultCase {
     const char* message;  // a piece of standard error; "" when the run succeeds
 };
 constexpr const char* kSavedProfile = "<saved profile>";
+void PrintTo(const FaultCase& fault, std::ostream* out) { *out << fault.name; }
 
 // Each fault is a test of its own: the runs wait on real time, and ctest runs them side by side.
 class CliFaultTest : public CliTest, public ::testing::WithParamInterface<FaultCase> {};

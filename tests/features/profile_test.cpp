@@ -96,6 +96,24 @@ TEST_F(ProfileTest, AChangedValueWritesEveryPrefixedRowCommitsAndReadsBack) {
     EXPECT_EQ(list.Value(7), "030");
 }
 
+TEST_F(ProfileTest, AModuleThatRestartsDuringTheWriteBackIsNotCommittedToAndIsFoundAgain) {
+    sim::ModuleConfig config = sim::DefaultModuleConfig();
+    config.faults.Add(sim::Fault::kRestart, *sim::ParseFaultTrigger("ATS4=*", nullptr));
+    StartModule(config);
+    ASSERT_TRUE(SearchAndRead());
+    Sent();
+
+    list.EditValue(3, "044");
+    const Lines sent = Commands();
+    EXPECT_TRUE(std::find(sent.begin(), sent.end(), "AT&W1") == sent.end()) << "a partly written profile was stored";
+    EXPECT_LT(sent.size(), kWriteBack.size()) << "the write-back ran on after the module had gone";
+    ASSERT_EQ(user.errors.size(), 1u);
+    EXPECT_EQ(user.errors[0], "The profile was not written: the module stopped answering at " + sent.back() + ".");
+    // The module is searched, found and read again: the list shows what it holds.
+    ASSERT_TRUE(loop.RunUntil([&] { return link.model.menu.commandsEnabled.Get(); }, 60000));
+    EXPECT_EQ(list.Value(3), "043");
+}
+
 TEST_F(ProfileTest, TheCurrentProfileRowChoosesTheCommitOrStopsIt) {
     ReadModule();
     list.SetValue(3, "044");

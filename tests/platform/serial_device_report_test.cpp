@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 #include <grp.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,6 +14,7 @@
 #include <filesystem>
 
 #include "platform/serial_device.h"
+#include "support/named_process.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"
 
@@ -70,29 +70,16 @@ TEST(SerialDeviceReportTest, PermissionDeniedAndModemManagerSayHowToGetTheDevice
     const std::string device = pty.SlavePath();
 
     // Held by a process named as the modem service: it is named, with how to keep it off.
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const pid_t modemManager = ::fork();
-    if (modemManager == 0) {
-        ::prctl(PR_SET_NAME, "ModemManager");
-        SerialDevice held;
-        (void)held.Open(device);
-        Say(ready[1], "x");
-        ::pause();
-        ::_exit(0);
+    {
+        SerialDevice held;  // opened in the child, which keeps it open till it is killed
+        const test::NamedProcess modemManager("ModemManager", [&] { (void)held.Open(device); });
+        EXPECT_TRUE(ModemManagerRunning());
+        EXPECT_EQ(SerialAccessProblem(device), ModemManagerHint(device));
+        EXPECT_EQ(ModemManagerHint(device),
+                  "ModemManager may be probing the module on " + device +
+                      ": keep it off this device with a udev rule setting ENV{ID_MM_DEVICE_IGNORE}=\"1\" for it, "
+                      "or stop it (sudo systemctl stop ModemManager)");
     }
-    char byte = 0;
-    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
-    EXPECT_TRUE(ModemManagerRunning());
-    EXPECT_EQ(SerialAccessProblem(device), ModemManagerHint(device));
-    EXPECT_EQ(ModemManagerHint(device),
-              "ModemManager may be probing the module on " + device +
-                  ": keep it off this device with a udev rule setting ENV{ID_MM_DEVICE_IGNORE}=\"1\" for it, "
-                  "or stop it (sudo systemctl stop ModemManager)");
-    ::kill(modemManager, SIGKILL);
-    ::waitpid(modemManager, nullptr, 0);
-    ::close(ready[0]);
-    ::close(ready[1]);
 
     // A user outside the device's group is told the group and how to join it.
     const group* dialout = ::getgrnam("dialout");

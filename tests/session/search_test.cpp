@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/serial_device_report.h"
+#include "support/named_process.h"
 #include "support/reading_commands.h"
 #include "support/sim_link_fixture.h"
 
@@ -160,6 +162,19 @@ TEST_F(SearchTest, AnAnswerTimeOutInSearchReportsNoModuleAndRunsAStep) {
     loop.AdvanceTo(channel::kAnswerTimeoutMs);
     EXPECT_EQ(Panel(channel::kErrorPanel), "ERROR: No Modul found!");
     EXPECT_EQ(Events("write"), Lines{"8000 ATZ{0D}"});
+}
+
+TEST_F(SearchTest, ARoundOfStepsWithoutAModuleOnASerialDeviceWhileModemManagerRunsBringsItsHintOnce) {
+    const test::NamedProcess modemManager("ModemManager");
+    port.SetDeviceLayer(channel::DeviceLayer::kSerial);
+    const int number = port.SerialNumberFor("/dev/ttyUSB0");
+    port.SetComNumber(number);
+    Connect();  // nothing answers on it
+    link.machine.miResetClick();
+    loop.AdvanceTo(60000);  // several rounds of search steps
+    ASSERT_EQ(user.informations.size(), 1u);
+    EXPECT_EQ(user.informations[0], "No module answered on Com" + std::to_string(number) + " (/dev/ttyUSB0).\n" +
+                                        platform::ModemManagerHint("/dev/ttyUSB0") + ".");
 }
 
 TEST_F(SearchTest, APortThatCannotBeReopenedStopsTheSearchWithItsError) {

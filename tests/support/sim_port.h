@@ -63,6 +63,7 @@ public:
     void SetComNumber(int number) override { comNumber_ = number; }
     int ComNumber() const override { return comNumber_; }
     int SerialNumberFor(const std::string& devicePath) override { return devices_.NumberFor(devicePath); }
+    std::string SerialDevicePath() const override { return devices_.Lookup(comNumber_); }
     const platform::SerialDeviceMap& Devices() const { return devices_; }
     void SetBaud(int baud) override { baud_ = baud; }
     int Baud() const override { return baud_; }

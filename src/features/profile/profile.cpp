@@ -119,8 +119,14 @@ bool Profile::WriteProfile() {
     bool committed = false;
     Exclusively([this, &committed] {
         for (int row = kFirstValueRow; row < kProfileRows; ++row) {
-            if (const char* prefix = kProfileTable[row].writePrefix) {
-                channel_.QueryCommand(prefix + list_.Value(row), true);
+            const char* prefix = kProfileTable[row].writePrefix;
+            if (prefix == nullptr) continue;
+            const std::string command = prefix + list_.Value(row);
+            if (channel_.QueryCommand(command, true).empty()) {
+                // Gone or restarted: the rest would each wait out their time,
+                // and committing would store a profile only partly written.
+                if (!channel_.Halted()) user_.ShowError("The profile was not written: the module stopped answering at " + command + ".");
+                return;
             }
         }
         const std::string& current = list_.Value(kCurrentProfileRow);

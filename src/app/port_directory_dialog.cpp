@@ -80,9 +80,11 @@ TdlgWinSocket::TdlgWinSocket(QWidget* owner, const std::string& currentPortText,
 QWidget* TdlgWinSocket::BuildListPage() {
     auto* page = new QWidget;
     page->setObjectName("tpComPortTbl");
-    sgIPPort = new QTableWidget(0, 3, page);
+    // The fourth column is not stored: the device a serial entry stands for
+    // on this machine, with its /dev/serial/by-id names.
+    sgIPPort = new QTableWidget(0, 4, page);
     sgIPPort->setObjectName("sgIPPort");
-    sgIPPort->setHorizontalHeaderLabels({tr("Com / IP-Addr"), tr("IP-Port"), tr("Comment")});
+    sgIPPort->setHorizontalHeaderLabels({tr("Com / IP-Addr"), tr("IP-Port"), tr("Comment"), tr("Device")});
     sgIPPort->verticalHeader()->hide();
     sgIPPort->setSelectionBehavior(QAbstractItemView::SelectRows);
     sgIPPort->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -96,11 +98,12 @@ QWidget* TdlgWinSocket::BuildListPage() {
     const int headingPadding = 2 * headingFont.averageCharWidth() + 8;
     sgIPPort->setColumnWidth(0, std::max(94, headingFont.horizontalAdvance(tr("Com / IP-Addr")) + headingPadding));
     sgIPPort->setColumnWidth(1, std::max(66, headingFont.horizontalAdvance(tr("IP-Port")) + headingPadding));
+    sgIPPort->setColumnWidth(2, std::max(185, headingFont.horizontalAdvance(tr("Comment")) + headingPadding));
     sgIPPort->horizontalHeader()->setStretchLastSection(true);
     sgIPPort->horizontalHeader()->setMinimumSectionSize(40);
     const int rowHeight = std::max(18, fontMetrics().height() + 4);
     sgIPPort->verticalHeader()->setDefaultSectionSize(rowHeight);
-    sgIPPort->setMinimumSize(94 + 66 + 282 + 20, 9 * rowHeight);
+    sgIPPort->setMinimumSize(94 + 66 + 185 + 240 + 20, 9 * rowHeight);
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->addAction(tr("New"), this, &TdlgWinSocket::miNewClick);
@@ -162,11 +165,13 @@ void TdlgWinSocket::RefreshGrid() {
     const int selected = directory_.SelectedRow();  // filling the grid moves the current cell
     sgIPPort->setRowCount(static_cast<int>(rows.size()));
     for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
-        QTableWidgetItem* address = ReadOnlyItem(rows[row].address);
-        address->setToolTip(ToQt(DeviceOfEntry(rows[row].address)));
-        sgIPPort->setItem(row, 0, address);
+        const std::string device = DeviceOfEntry(rows[row].address);
+        sgIPPort->setItem(row, 0, ReadOnlyItem(rows[row].address));
         sgIPPort->setItem(row, 1, ReadOnlyItem(rows[row].ipPort));
         sgIPPort->setItem(row, 2, ReadOnlyItem(rows[row].comment));
+        QTableWidgetItem* deviceItem = ReadOnlyItem(device);
+        deviceItem->setToolTip(ToQt(device));  // by-id names are long
+        sgIPPort->setItem(row, 3, deviceItem);
     }
     directory_.Select(selected);
     sgIPPort->setCurrentCell(selected, 0);

@@ -36,13 +36,18 @@ protected:
 };
 
 TEST_F(PortDirectoryDialogTest, ShowsTheDirectoryWithTheCurrentPortSelected) {
-    TdlgWinSocket dialog(nullptr, "127.0.0.1", FolderPath());
+    platform::SerialDeviceMap devices;
+    devices.Bind(1, "/dev/ttyUSB3");
+    TdlgWinSocket dialog(nullptr, "127.0.0.1", FolderPath(), &devices);
     EXPECT_EQ(dialog.windowTitle(), "Communication Port");
-    ASSERT_EQ(dialog.sgIPPort->columnCount(), 3);
+    ASSERT_EQ(dialog.sgIPPort->columnCount(), 4);
     EXPECT_EQ(dialog.sgIPPort->horizontalHeaderItem(0)->text(), "Com / IP-Addr");
     EXPECT_EQ(dialog.sgIPPort->horizontalHeaderItem(1)->text(), "IP-Port");
     EXPECT_EQ(dialog.sgIPPort->horizontalHeaderItem(2)->text(), "Comment");
+    EXPECT_EQ(dialog.sgIPPort->horizontalHeaderItem(3)->text(), "Device");
     ASSERT_EQ(dialog.sgIPPort->rowCount(), 2);
+    EXPECT_EQ(Cell(dialog, 0, 3), "/dev/ttyUSB3");  // where Com1 is on this machine
+    EXPECT_EQ(Cell(dialog, 1, 3), "");
     EXPECT_EQ(Cell(dialog, 1, 0), "127.0.0.1");
     EXPECT_EQ(Cell(dialog, 1, 1), "8000");
     EXPECT_EQ(Cell(dialog, 1, 2), "simulator");

@@ -41,7 +41,7 @@ stage "program: tests" run_tests build
 stage "ASan+UBSan: build" build_asan
 stage "ASan+UBSan: tests" run_tests build-asan
 stage "TSan: build" configure_and_build build-tsan -DMORVIK_GUI=OFF -DMORVIK_BENCH=OFF -DMORVIK_SANITIZE=thread \
-  -DMORVIK_TESTS=threads
+  -DMORVIK_CLI=OFF -DMORVIK_TESTS=threads
 # TSan's shadow memory needs a fixed address layout; setarch -R turns off
 # address randomisation for the test processes.
 stage "TSan: tests" run_tests build-tsan setarch "$(uname -m)" -R

@@ -45,8 +45,8 @@ std::string CommandChannel::WaitForAnswer(std::int64_t intervalMs, bool wait) {
     const auto overtaken = [&] { return fields_.closing || fields_.generation != generation; };
     // The time-out is shared: an inner wait re-arms it and stops it when it
     // ends, which ends this wait too. Only when someone re-armed it without
-    // waiting does this wait's own deadline decide.
-    // A lost connection brings no answer: the wait ends with it, as a time-out.
+    // waiting does this wait's own deadline decide. A lost connection brings
+    // no answer: the wait ends with it, as at a time-out.
     const auto timedOut = [&] {
         return !fields_.timeout.IsActive() || !statusBar_.Connected() ||
                (fields_.timeout.Starts() != armed && loop_.NowMs() >= deadline);

@@ -125,7 +125,9 @@ bool Profile::WriteProfile() {
             if (channel_.QueryCommand(command, true).empty()) {
                 // Gone or restarted: the rest would each wait out their time,
                 // and committing would store a profile only partly written.
-                if (!channel_.Halted()) user_.ShowError("The profile was not written: the module stopped answering at " + command + ".");
+                if (!channel_.Halted()) {
+                    user_.ShowError("The profile was not written: the module stopped answering at " + command + ".");
+                }
                 return;
             }
         }

@@ -2,12 +2,15 @@
 # The real program on an X display (ctest runs this under xvfb-run) against
 # rx57-sim: with the keyboard focus in "Device S/N", "Comment" or the monitor's
 # command line, Ctrl+Z opens the port dialog and Ctrl+C closes the window.
-# Keys come from xdotool, as from a keyboard.
-#   menu_shortcuts_under_x.sh MORVIK2 RX57_SIM
+# Keys come from xdotool, as from a keyboard. Given the leak checker's run-time
+# library, the program runs with it, and leaks make it end with status 23.
+#   menu_shortcuts_under_x.sh MORVIK2 RX57_SIM [LEAK_CHECKER]
 set -euo pipefail
 unset QT_QPA_PLATFORM  # real windows on the display, not the offscreen kind
 morvik2=$1
 simulator=$2
+leak_checker=${3:-}
+here=$(cd "$(dirname "$0")" && pwd)
 bound=300  # tenths of a second for anything to happen, also on a loaded machine
 
 work=$(mktemp -d)
@@ -56,7 +59,12 @@ printf '[Common]\r\nViewMonitor=1\r\n\r\n[Communication]\r\nWinSocket=1\r\nWS_IP
 start_with_focus() {
   local log_start
   log_start=$(wc -l <"$work/sim.log")
-  "$work/morvik2" >"$work/morvik2.out" 2>&1 &
+  if [ -n "$leak_checker" ]; then
+    LD_PRELOAD="$leak_checker" LSAN_OPTIONS="suppressions=$here/leak_suppressions.txt" \
+      "$work/morvik2" >"$work/morvik2.out" 2>&1 &
+  else
+    "$work/morvik2" >"$work/morvik2.out" 2>&1 &
+  fi
   program_pid=$!
   wait_for shown "Communication Port" || fail "no port dialog at start"
   xdotool windowfocus --sync "$(shown "Communication Port")" key Return
@@ -77,8 +85,10 @@ expect_port_dialog_then_close() {
   wait_for eval '! shown "Communication Port"' || fail "$1: the port dialog stays"
   xdotool windowfocus --sync "$(shown "Morvik II")" key ctrl+c
   wait_for eval '! kill -0 $program_pid' || fail "$1: Ctrl+C did not close the window"
-  wait "$program_pid" || true
+  local status=0
+  wait "$program_pid" || status=$?
   program_pid=""
+  [ "$status" -eq 0 ] || fail "$1: the program ended with status $status"
   echo "ok: $1"
 }
 

@@ -284,7 +284,10 @@ TEST_F(ComPortTest, FlushingDiscardsWhatWasReceivedAndNotYetRead) {
 TEST_F(ComPortTest, OpenAndCloseRepeatedlyWhileDataFlowsBothWays) {
     AttachLinePacket();
     for (int round = 0; round < 50; ++round) {
+        // A close asked for while the dispatcher thread was still finishing
+        // the last delivery completes on the loop; the open follows it.
         port.SetOpen(true);
+        ASSERT_TRUE(RunUntil([&] { return port.PortState() == TPortState::psOpen; }));
         const std::string text = "round " + std::to_string(round);
         ASSERT_TRUE(pty.WriteMaster(text + "\r\n"));
         port.WriteText(text + "\r");

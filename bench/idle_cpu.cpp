@@ -101,10 +101,15 @@ int main(int argc, char** argv) {
     SimServer sim({"--log", log.string()});
     const ProgramFolder folder(sim.Port());
     ChildProcess program({(folder.Path() / "morvik2").string()}, {displayEntry, "QT_QPA_PLATFORM=xcb"});
-    ChildProcess confirm({"xdotool", "search", "--sync", "--onlyvisible", "--name", "^Communication Port$",
-                          "windowfocus", "--sync", "key", "Return"},
-                         {displayEntry});
-    if (!confirm.WaitForEnd(10000)) Die("the port dialog did not come up (is xdotool installed?)");
+    ChildProcess focus({"xdotool", "search", "--sync", "--onlyvisible", "--name", "^Communication Port$",
+                        "windowfocus", "--sync"},
+                       {displayEntry});
+    if (!focus.WaitForEnd(10000)) Die("the port dialog did not come up (is xdotool installed?)");
+    // The key goes on its own: chained after the focus, xdotool would send it to
+    // the dialog, which closes on the press, so the release would fail and leave
+    // Return held down and repeating into the main window for the whole run.
+    ChildProcess confirm({"xdotool", "key", "Return"}, {displayEntry});
+    if (!confirm.WaitForEnd(10000)) Die("xdotool did not press Return");
 
     // The first keep-alive probe: the module has been read and the link is idle.
     const auto deadline = Clock::now() + std::chrono::seconds(30);

@@ -38,6 +38,14 @@ wait_for() {
   return 1
 }
 shown() { xdotool search --onlyvisible --name "^$1\$"; }
+# Focuses window $1, then presses the keys on their own: chained after the
+# focus, xdotool sends them to that window, and when it closes on the press
+# the release fails, leaving the key held down and repeating into the next one.
+press_in() {
+  xdotool windowfocus --sync "$(shown "$1")"
+  shift
+  xdotool key "$@"
+}
 logged_since() { tail -n "+$(($1 + 1))" "$work/sim.log" | grep -qF "$2"; }
 
 "$simulator" --tcp 127.0.0.1:0 --log "$work/sim.log" >"$work/sim.out" 2>&1 &
@@ -64,10 +72,10 @@ start_with_focus() {
     "$work/morvik2" >"$work/morvik2.out" 2>&1 &
   program_pid=$!
   wait_for shown "Communication Port" || fail "no port dialog at start"
-  xdotool windowfocus --sync "$(shown "Communication Port")" key Return
+  press_in "Communication Port" Return
   wait_for logged_since "$log_start" "< AT{0D}" || fail "the module was not read"
   log_start=$(wc -l <"$work/sim.log")
-  xdotool windowfocus --sync "$(shown "Morvik II")" key Tab Tab Tab
+  press_in "Morvik II" Tab Tab Tab
   xdotool type "ATI2"
   xdotool key Return
   wait_for logged_since "$log_start" "< ATI2{0D}" || fail "the focus did not start in Device S/N"
@@ -78,9 +86,9 @@ start_with_focus() {
 expect_port_dialog_then_close() {
   xdotool key ctrl+z
   wait_for shown "Communication Port" || fail "$1: Ctrl+Z did not open the port dialog"
-  xdotool windowfocus --sync "$(shown "Communication Port")" key Escape
+  press_in "Communication Port" Escape
   wait_for eval '! shown "Communication Port"' || fail "$1: the port dialog stays"
-  xdotool windowfocus --sync "$(shown "Morvik II")" key ctrl+c
+  press_in "Morvik II" ctrl+c
   wait_for eval '! kill -0 $program_pid' || fail "$1: Ctrl+C did not close the window"
   local status=0
   wait "$program_pid" || status=$?

@@ -97,6 +97,25 @@ TEST_F(SubscriptionStoreTest, AnEditIsSavedUnderTheDeviceAndComesBackAtTheNextRe
     EXPECT_TRUE(user.errors.empty());
 }
 
+TEST_F(SubscriptionStoreTest, ASaveWhileTheTableIsReadAgainChangesOnlyTheDeviceKeys) {
+    ReadModule();
+    DescribeSlot0();
+    std::string expected = folder.Read("FPSubscript.ini");
+    expected.replace(expected.find("DEVICE S/N="), 11, "DEVICE S/N=4711");
+    // The user leaves "Device S/N" while slot 1 is read again, as after an on-air round.
+    bool left = false;
+    link.model.monitor.OnAppend([&](const std::string& line) {
+        if (left || line != "<ATS190=1{0D}") return;
+        left = true;
+        panel.edSN.Set("4711");
+        link.store.edSNKeyPress();
+        link.store.edSNExit();
+    });
+    link.table.ReadAllSubscriptions(true);
+    ASSERT_TRUE(left);
+    EXPECT_EQ(folder.Read("FPSubscript.ini"), expected);
+}
+
 TEST_F(SubscriptionStoreTest, AnyOtherTypeKeepsItsRowsUnderPackInThePpStore) {
     ReadModule(sim::kReplacementPp);
     DescribeSlot0();

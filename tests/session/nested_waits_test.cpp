@@ -134,7 +134,9 @@ std::vector<CloseCase> CloseCases() {
         {"ProfileRead", SilentOn("AT&V0"), {}, "<AT&V0{0D}", 100, kShutdownInAtMode},
         // The first search step's port pause: DTR is off and the port closed already.
         {"SearchPause", std::nullopt, {}, " Search", 150, {}},
-        {"OnAirPause", sim::DefaultModuleConfig(), repeatedOnAir, " AT-Mode", 100, kShutdownInAtMode},
+        // Slot 15 is the table's last, read again after the round: its two
+        // reads are answered well within the pause that follows.
+        {"OnAirPause", sim::DefaultModuleConfig(), repeatedOnAir, "<ATS190=15{0D}", 300, kShutdownInAtMode},
         {"KeepAliveProbe", SilentOn("AT"), {}, "x", 100, kShutdownInAtMode},
     };
 }

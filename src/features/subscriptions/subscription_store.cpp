@@ -73,9 +73,15 @@ void SubscriptionStore::SaveSubscriptionStore(bool silent) {
     if (saved) {
         file.WriteString(section, kDeviceSerialKey, panel_.edSN.Get());
         file.WriteString(section, kDeviceCommentKey, panel_.edComment.Get());
+        // A save may come while the table is read again (the user leaves a
+        // device field, or closes the window): the rows are not known then,
+        // nor is a row not read since the grid was set up, and their stored
+        // records stay as they are.
+        const bool rowsKnown = !table_.Reading();
         for (int slot = 0; slot < grid_.RowCount(); ++slot) {
             const int row = slot + 1;
             const std::string& identity = grid_.Cell(slot, kIdentityColumn);
+            if (!rowsKnown || identity.empty()) continue;
             if (identity != kEmptyIdentity) {
                 file.WriteString(section, IdentityKey(row), identity);
                 file.WriteString(section, SerialKey(row), grid_.Cell(slot, kSerialColumn));

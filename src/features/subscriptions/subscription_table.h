@@ -43,6 +43,9 @@ public:
     // Selects the slot and shows what it holds in the identity column.
     void ReadSubscriptionSlot(int slot);
     void ReadAllSubscriptions(bool reinit);
+    // True while the whole table is read again: the rows not read yet, and the
+    // serial numbers and comments of those read, are not known until it ends.
+    bool Reading() const { return reading_; }
     // The current subscription's index as shown: "0".."15", else "-".
     std::string ReadCurrentSubscriptionIndex();
     // The module's own identity, shown as "Device ID:".
@@ -71,6 +74,7 @@ private:
     SubscriptionStore& store_;
     features::UserInteraction& user_;
     int pressedRow_ = -1;  // current row at the previous press on the grid
+    bool reading_ = false;
 };
 
 }  // namespace morvik::subscriptions

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <map>
+#include <regex>
 
 #include "support/sim_link_fixture.h"
 #include "support/temp_dir.h"
@@ -62,6 +63,7 @@ TEST_F(ProfileTest, ListingLinesFillTheirRowsAsWritten) {
         {22, "1 0 0  7  1 1  2", {{24, "1"}, {27, "7"}, {30, "2"}}},
         // A long number is taken whole; numbers beyond the line's rows are ignored.
         {22, "1234 0 0 7 1 1 2 9 9", {{24, "1234"}, {30, "2"}}},
+        {0, "1 2 3 4 5 6 7 8 9 10 11 12 13", {{12, "11"}, {13, ""}}},
         {11, "10,20;30", {{13, "10"}, {14, "20"}, {15, "30"}, {16, ""}}},
     };
     for (const Case& c : cases) {
@@ -203,6 +205,7 @@ TEST_F(ProfileTest, AFileThatIsNotAProfileIsRefusedWithItsLineAndNothingChanges)
         {"Echo=1\r\n" + good, "line 26: the key \"Echo\" comes a second time"},
         {good.substr(good.find('\n') + 1), "the key \"Current Profile\" is missing"},
         {"no equals sign\r\n", "line 1: \"no equals sign\" is not a key"},
+        {std::regex_replace(good, std::regex("Echo=[^\r]*"), "Echo"), "line 25: \"Echo\" has no \"=\" and value"},
     };
     for (const auto& [text, reason] : cases) {
         folder.Write("bad.txt", text);
@@ -214,7 +217,7 @@ TEST_F(ProfileTest, AFileThatIsNotAProfileIsRefusedWithItsLineAndNothingChanges)
     user.fileAnswers.push_back(folder.File("missing.txt"));
     link.profile.miProfileLoadClick();
     EXPECT_NE(user.errors.back().find("missing.txt"), std::string::npos);
-    EXPECT_EQ(user.errors.size(), 5u);
+    EXPECT_EQ(user.errors.size(), 6u);
     EXPECT_EQ(Values(), before);
     EXPECT_TRUE(Commands().empty());
 }

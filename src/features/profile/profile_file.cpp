@@ -36,8 +36,10 @@ std::variant<ProfileValues, std::string> ParseProfileFile(const std::string& tex
         const std::string where = "line " + std::to_string(lineNumber) + ": ";
         if (row < 0) return where + "\"" + std::string(key) + "\" is not a key of the profile";
         if (seen[row]) return where + "the key \"" + std::string(key) + "\" comes a second time";
+        // A bare key would be written back as a command without its value.
+        if (equals == std::string_view::npos) return where + "\"" + std::string(key) + "\" has no \"=\" and value";
         seen[row] = true;
-        values[row] = equals == std::string_view::npos ? std::string() : std::string(line.substr(equals + 1));
+        values[row] = std::string(line.substr(equals + 1));
     }
     for (int row = 0; row < kProfileRows; ++row) {
         if (!seen[row]) return std::string("the key \"") + ProfileList::Key(row) + "\" is missing";

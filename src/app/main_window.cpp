@@ -27,6 +27,7 @@
 #include "app/monitor_pane.h"
 #include "app/status_panels.h"
 #include "app/pictures.h"
+#include "app/qt_text.h"
 #include "session/configuration_change.h"
 
 namespace morvik::app {
@@ -35,8 +36,6 @@ namespace {
 
 constexpr int kSplitterPosition = 360;
 constexpr int kTopAreaHeight = 99;
-
-QString ToQt(const std::string& text) { return QString::fromStdString(text); }
 
 // The widest identity a module can have.
 const QString kWidestIdentity = QStringLiteral("255.255.255.255.255");
@@ -202,8 +201,8 @@ void Tfm_Morvik2::BuildMenus() {
 
     QMenu* view = menuBar()->addMenu(tr("&View"));
     session::MenuState& menu = shell_.link.model.menu;
-    miViewSubscript = AddItem(view, tr("Subscript"), {}, [&menu] { menu.ShowView(session::kSubscriptPage, false); });
-    miViewProfile = AddItem(view, tr("Profile"), {}, [&menu] { menu.ShowView(session::kProfilePage, false); });
+    miViewSubscript = AddItem(view, tr("Subscript"), {}, [&menu] { menu.miSubscriptClick(); });
+    miViewProfile = AddItem(view, tr("Profile"), {}, [&menu] { menu.miProfileClick(); });
     auto* pages = new QActionGroup(this);
     for (QAction* item : {miViewSubscript, miViewProfile}) {
         item->setCheckable(true);

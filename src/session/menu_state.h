@@ -16,6 +16,9 @@ public:
     // Mode 0 shows the profile page, 1 the subscription page; other values only
     // become the view mode. Without force nothing happens for the current mode.
     void ShowView(int mode, bool force);
+    // The View menu's "Subscript" and "Profile".
+    void miSubscriptClick() { ShowView(kSubscriptPage, false); }
+    void miProfileClick() { ShowView(kProfilePage, false); }
     int ViewMode() const { return viewMode_; }
     void SetViewMode(int mode) { viewMode_ = mode; }
 

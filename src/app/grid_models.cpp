@@ -2,13 +2,9 @@
 
 #include <QPointer>
 
+#include "app/qt_text.h"
+
 namespace morvik::app {
-
-namespace {
-
-QString ToQt(const std::string& text) { return QString::fromStdString(text); }
-
-}  // namespace
 
 SubscriptionGridModel::SubscriptionGridModel(subscriptions::SubscriptionGrid& grid, QObject* parent)
     : QAbstractTableModel(parent), grid_(grid) {

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 
+#include "app/qt_text.h"
 #include "comm/serial_port_chooser.h"
 #include "session/connection_control.h"
 
@@ -24,8 +25,6 @@ namespace {
 
 constexpr int kListPage = 0;
 constexpr int kEditPage = 1;
-
-QString ToQt(const std::string& text) { return QString::fromStdString(text); }
 
 QTableWidgetItem* ReadOnlyItem(const std::string& text) {
     auto item = std::make_unique<QTableWidgetItem>(ToQt(text));

@@ -7,13 +7,12 @@
 #include <QMessageBox>
 
 #include "app/port_directory_dialog.h"
+#include "app/qt_text.h"
 #include "app/subscription_edit_dialog.h"
 
 namespace morvik::app {
 
 namespace {
-
-QString ToQt(const std::string& text) { return QString::fromStdString(text); }
 
 QString StartPath(const features::FileRequest& request) {
     return QDir(ToQt(request.folder)).filePath(ToQt(request.defaultName));

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QStyle>
 
+#include "app/qt_text.h"
 #include "features/subscriptions/identity_text.h"
 
 namespace morvik::app {
@@ -16,8 +17,6 @@ namespace {
 
 constexpr char16_t kEnter = 13;
 constexpr char16_t kBackspace = 8;
-
-QString ToQt(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 
@@ -82,10 +81,14 @@ Tfm_Subscript::Tfm_Subscript(QWidget* owner, const features::SubscriptionEdit& f
 }
 
 features::SubscriptionEdit Tfm_Subscript::Fields() const {
+    // A field the user left alone keeps its bytes, whatever code page wrote them.
+    const auto edited = [](const QLineEdit* field, const std::string& original) {
+        return field->isModified() ? field->text().toStdString() : original;
+    };
     features::SubscriptionEdit fields = fields_;
     fields.identity = edIP->text().toStdString();
-    fields.serialNumber = edDeviceSN->text().toStdString();
-    fields.comment = edComment->text().toStdString();
+    fields.serialNumber = edited(edDeviceSN, fields_.serialNumber);
+    fields.comment = edited(edComment, fields_.comment);
     return fields;
 }
 

@@ -15,7 +15,8 @@ namespace {
 
 struct SubscriptionEditDialogTest : ::testing::Test {
     test::ScriptedUser user;
-    Tfm_Subscript dialog{nullptr, {"Subscript #3", "", "SN-1", "hall"}, user};
+    // The comment as an older tool stored it, in Latin-1: "Halle Süd".
+    Tfm_Subscript dialog{nullptr, {"Subscript #3", "", "SN-1", "Halle S\xFC" "d"}, user};
 
     // Types into the identity field from empty; the text it keeps and the beeps it cost.
     std::pair<QString, int> TypeIdentity(const QString& keys) {
@@ -53,15 +54,18 @@ TEST_F(SubscriptionEditDialogTest, OkReturnsTheFieldsWithTheUakPresetAndTheUakSt
     EXPECT_TRUE(dialog.lbIdentityHint->isVisibleTo(&dialog));
     EXPECT_EQ(user.beeps, 1);
     QTest::keyClicks(dialog.edIP, ".30.40.50");
-    dialog.edComment->setText("roof");
+    dialog.edDeviceSN->selectAll();
+    QTest::keyClicks(dialog.edDeviceSN, "SN-2");
     dialog.btnOK->click();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(dialog.edUAK->text(), Tfm_Subscript::kUakPreset);
     EXPECT_EQ(dialog.edUAK->text().size(), Tfm_Subscript::kUakLength);
     const features::SubscriptionEdit fields = dialog.Fields();
     EXPECT_EQ(fields.identity, "10.20.30.40.50");
-    EXPECT_EQ(fields.serialNumber, "SN-1");
-    EXPECT_EQ(fields.comment, "roof");
+    EXPECT_EQ(fields.serialNumber, "SN-2");
+    // Shown as written, and kept byte for byte since the user left it alone.
+    EXPECT_EQ(dialog.edComment->text(), QString::fromUtf8("Halle S\u00FCd"));
+    EXPECT_EQ(fields.comment, "Halle S\xFC" "d");
 
     const int before = user.beeps;
     QTest::keyClicks(dialog.edUAK, "x");

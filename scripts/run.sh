@@ -22,19 +22,10 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   exit 1
 fi
 
-listening() { (exec 3<>"/dev/tcp/$sim_host/$sim_port") 2>/dev/null; }
-
-# The simulator announces the module ("RX57 ...") on every new connection,
-# after its restart delay; another program on the port does not.
-announces_rx57() {
-  (
-    exec 3<>"/dev/tcp/$sim_host/$sim_port" || exit 1
-    while IFS= read -r -t 3 line <&3; do
-      case "$line" in *RX57*) exit 0 ;; esac
-    done
-    exit 1
-  ) 2>/dev/null
-}
+# What listens on the port, told from the socket table rather than by
+# connecting: the simulator serves one client at a time and would drop a
+# Morvik II already working with it for a probe.
+port_holders() { ss -Hltnp "sport = :$sim_port" 2>/dev/null; }
 
 sim_pid=""
 stop_simulator() { [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null; true; }
@@ -56,9 +47,9 @@ start_simulator() {
   echo "Started the RX57 module simulator on $sim_host:$sim_port."
 }
 
-if ! listening; then
+if [ -z "$(port_holders)" ]; then
   start_simulator "$sim_port"
-elif announces_rx57; then
+elif port_holders | grep -q '"rx57-sim"'; then
   echo "An RX57 module simulator already serves $sim_host:$sim_port; using it."
 else
   echo "Another program listens on $sim_host:$sim_port; the simulator takes a free port."

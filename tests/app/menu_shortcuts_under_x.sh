@@ -97,13 +97,18 @@ expect_port_dialog_then_close() {
   echo "ok: $1"
 }
 
+# What was typed into a device field reaches the store: the focus was there.
+stored() { grep -qF "$1"$'\r' "$work/FPSubscript.ini" || fail "the store holds no $1"; }
+
 start_with_focus 0
 xdotool type "4711"
 expect_port_dialog_then_close "Device S/N"
+stored "DEVICE S/N=4711"
 
 start_with_focus 1
 xdotool type "Lager 3"
 expect_port_dialog_then_close "Comment"
+stored "DEVICE COMMENT=Lager 3"
 
 start_with_focus 3
 xdotool type "ATI"

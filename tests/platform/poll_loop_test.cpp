@@ -2,7 +2,6 @@
 // Waits on real events are bounded (kBoundMs) so a fault fails instead of hanging.
 
 #include <pthread.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <array>
@@ -17,31 +16,12 @@
 #include <gtest/gtest.h>
 
 #include "platform/poll_loop.h"
+#include "support/socket_pair.h"
 
 namespace morvik::platform {
 namespace {
 
 constexpr std::int64_t kBoundMs = 5000;
-
-class SocketPair {
-public:
-    SocketPair() { EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0, fds_.data()), 0); }
-    ~SocketPair() {
-        CloseNear();
-        CloseFar();
-    }
-    int Near() const { return fds_[0]; }
-    int Far() const { return fds_[1]; }
-    void CloseNear() { Close(0); }
-    void CloseFar() { Close(1); }
-
-private:
-    void Close(int i) {
-        if (fds_[i] >= 0) ::close(fds_[i]);
-        fds_[i] = -1;
-    }
-    std::array<int, 2> fds_{-1, -1};
-};
 
 TEST(PollLoop, PostsFromFourThreadsRunOnceEachInPerThreadOrder) {
     PollLoop loop;
@@ -72,7 +52,7 @@ TEST(PollLoop, PostsFromFourThreadsRunOnceEachInPerThreadOrder) {
 
 TEST(PollLoop, ReadableAndWritableReadinessReachTheHandler) {
     PollLoop loop;
-    SocketPair pair;
+    test::SocketPair pair;
     std::vector<unsigned> reports;
     const auto id = loop.WatchFd(pair.Near(), EventLoop::kReadable | EventLoop::kWritable,
                                  [&](unsigned flags) { reports.push_back(flags); });
@@ -91,7 +71,7 @@ TEST(PollLoop, ReadableAndWritableReadinessReachTheHandler) {
 
 TEST(PollLoop, HandlersSeeCurrentReadinessNotTheStalePollResult) {
     PollLoop loop;
-    SocketPair pair;
+    test::SocketPair pair;
     int calls = 0;
     // Two watches on one socket: whichever runs first drains it, so the
     // other must not be told it is readable.
@@ -112,7 +92,7 @@ TEST(PollLoop, HandlersSeeCurrentReadinessNotTheStalePollResult) {
 
 TEST(PollLoop, PeerHangupIsReported) {
     PollLoop loop;
-    SocketPair pair;
+    test::SocketPair pair;
     unsigned flags = 0;
     EventLoop::WatchId id = 0;
     id = loop.WatchFd(pair.Near(), EventLoop::kReadable, [&](unsigned ready) {

@@ -1,6 +1,5 @@
 #include "qt_loop/qt_event_loop.h"
 
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -13,24 +12,12 @@
 #include <thread>
 #include <vector>
 
+#include "support/socket_pair.h"
+
 namespace morvik::qt_loop {
 namespace {
 
 constexpr std::int64_t kBound = 5000;  // real milliseconds a test may wait at most
-
-struct SocketPair {
-    int fds[2] = {-1, -1};
-    SocketPair() { EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0); }
-    ~SocketPair() {
-        for (int fd : fds) {
-            if (fd >= 0) ::close(fd);
-        }
-    }
-    void CloseSecond() {
-        ::close(fds[1]);
-        fds[1] = -1;
-    }
-};
 
 TEST(QtEventLoopPosting, TasksRunOnceInPostingOrderAndNeverInline) {
     QtEventLoop loop;
@@ -220,13 +207,13 @@ TEST(QtEventLoopNesting, WaitsNestThreeLevelsAndUnwindInnermostFirst) {
 
 TEST(QtEventLoopWatches, ReadableDescriptorIsReportedAndHandlerIsNotReentered) {
     QtEventLoop loop;
-    SocketPair pair;
+    test::SocketPair pair;
     int calls = 0;
     int depth = 0;
     int maxDepth = 0;
     bool released = false;
     platform::EventLoop::WatchId id = 0;
-    id = loop.WatchFd(pair.fds[0], platform::EventLoop::kReadable, [&](unsigned flags) {
+    id = loop.WatchFd(pair.Near(), platform::EventLoop::kReadable, [&](unsigned flags) {
         ++calls;
         maxDepth = std::max(maxDepth, ++depth);
         EXPECT_TRUE(flags & platform::EventLoop::kReadable);
@@ -234,13 +221,13 @@ TEST(QtEventLoopWatches, ReadableDescriptorIsReportedAndHandlerIsNotReentered) {
         loop.Post([&] { released = true; });
         EXPECT_TRUE(loop.RunUntil([&] { return released; }, kBound));
         char byte;
-        EXPECT_EQ(::read(pair.fds[0], &byte, 1), 1);
+        EXPECT_EQ(::read(pair.Near(), &byte, 1), 1);
         loop.UnwatchFd(id);
         --depth;
     });
-    ASSERT_EQ(::write(pair.fds[1], "x", 1), 1);
+    ASSERT_EQ(::write(pair.Far(), "x", 1), 1);
     ASSERT_TRUE(loop.RunUntil([&] { return calls == 1; }, kBound));
-    ASSERT_EQ(::write(pair.fds[1], "y", 1), 1);
+    ASSERT_EQ(::write(pair.Far(), "y", 1), 1);
     bool later = false;
     loop.StartTimer(30, false, [&] { later = true; });
     ASSERT_TRUE(loop.RunUntil([&] { return later; }, kBound));
@@ -250,14 +237,14 @@ TEST(QtEventLoopWatches, ReadableDescriptorIsReportedAndHandlerIsNotReentered) {
 
 TEST(QtEventLoopWatches, PeerHangupIsReportedAndWritabilityCanBeAskedFor) {
     QtEventLoop loop;
-    SocketPair pair;
+    test::SocketPair pair;
     unsigned seen = 0;
-    const auto id = loop.WatchFd(pair.fds[0], platform::EventLoop::kWritable,
+    const auto id = loop.WatchFd(pair.Near(), platform::EventLoop::kWritable,
                                  [&](unsigned flags) { seen |= flags; });
     ASSERT_TRUE(loop.RunUntil([&] { return (seen & platform::EventLoop::kWritable) != 0; }, kBound));
     loop.SetWatchEvents(id, platform::EventLoop::kReadable);
     seen = 0;
-    pair.CloseSecond();
+    pair.CloseFar();
     ASSERT_TRUE(loop.RunUntil([&] { return (seen & platform::EventLoop::kHangup) != 0; }, kBound));
     loop.UnwatchFd(id);
     loop.UnwatchFd(id);  // harmless twice
@@ -269,13 +256,13 @@ TEST(QtEventLoopErrors, AnErrorEscapingAHandlerIsReportedAndTheLoopCarriesOn) {
     loop.SetErrorReport([&](const std::string& text) { reports.push_back(text); });
     loop.Post([] { throw std::runtime_error("posted failed"); });
     loop.StartTimer(1, false, [] { throw std::runtime_error("timer failed"); });
-    SocketPair pair;
+    test::SocketPair pair;
     platform::EventLoop::WatchId watch = 0;
-    watch = loop.WatchFd(pair.fds[0], platform::EventLoop::kReadable, [&](unsigned) {
+    watch = loop.WatchFd(pair.Near(), platform::EventLoop::kReadable, [&](unsigned) {
         loop.UnwatchFd(watch);
         throw std::runtime_error("watch failed");
     });
-    ASSERT_EQ(::write(pair.fds[1], "x", 1), 1);
+    ASSERT_EQ(::write(pair.Far(), "x", 1), 1);
     bool later = false;
     loop.StartTimer(20, false, [&] { later = true; });
     ASSERT_TRUE(loop.RunUntil([&] { return later && reports.size() == 3; }, kBound));

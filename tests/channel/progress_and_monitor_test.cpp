@@ -1,14 +1,19 @@
+// The window models the command channel writes: the progress window's bar
+// and the traffic monitor.
+
 #include <gtest/gtest.h>
 
-#include "session/menu_state.h"
+#include <string>
+#include <vector>
+
 #include "channel/monitor.h"
 #include "channel/progress.h"
 
-namespace morvik::session {
+namespace morvik::channel {
 namespace {
 
 TEST(Progress, StepsCycleThroughTheBarAndWrapPastTheMaximum) {
-    channel::Progress progress;
+    Progress progress;
     progress.ShowProgress("On Air Subscript", 10);
     std::vector<int> positions;
     for (int i = 0; i < 11; ++i) {
@@ -19,7 +24,7 @@ TEST(Progress, StepsCycleThroughTheBarAndWrapPastTheMaximum) {
 }
 
 TEST(Progress, ValuesAboveTheMaximumAreIgnoredAndTheMaximumFillsTheBar) {
-    channel::Progress progress;
+    Progress progress;
     progress.ShowProgress("SEARCHING", 4);
     progress.SetProgress(2);
     progress.SetProgress(5);
@@ -29,20 +34,20 @@ TEST(Progress, ValuesAboveTheMaximumAreIgnoredAndTheMaximumFillsTheBar) {
 }
 
 TEST(Progress, ASecondShowRecaptionsAndRestartsTheBar) {
-    channel::Progress progress;
-    std::vector<channel::ProgressState> seen;
-    progress.state.Subscribe([&](const channel::ProgressState& state) { seen.push_back(state); });
+    Progress progress;
+    std::vector<ProgressState> seen;
+    progress.state.Subscribe([&](const ProgressState& state) { seen.push_back(state); });
     progress.ShowProgress("SEARCHING", 4);
     progress.SetProgress(3);
     progress.ShowProgress("READING", 6);
     progress.HideProgress();
     ASSERT_EQ(seen.size(), 4u);
-    EXPECT_EQ(seen[2], (channel::ProgressState{"READING", 6, 0, true}));
-    EXPECT_EQ(seen[3], (channel::ProgressState{"READING", 6, 0, false}));
+    EXPECT_EQ(seen[2], (ProgressState{"READING", 6, 0, true}));
+    EXPECT_EQ(seen[3], (ProgressState{"READING", 6, 0, false}));
 }
 
 TEST(Monitor, TheMenuItemTogglesThePaneAndTheLabelOnlyShowsIt) {
-    channel::Monitor monitor;
+    Monitor monitor;
     monitor.Label1MouseDown(false);
     EXPECT_FALSE(monitor.visible.Get());
     monitor.Label1MouseDown(true);
@@ -61,7 +66,7 @@ TEST(Monitor, TheMenuItemTogglesThePaneAndTheLabelOnlyShowsIt) {
 // (its captures are read after the additions), and the new ones hear from the
 // next notification on.
 TEST(Monitor, ListenersAddedWhileNotifyingHearTheNextChangeAndTheRunningOneStaysPut) {
-    channel::Monitor monitor;
+    Monitor monitor;
     std::vector<std::string> heard;
     const auto subscribeMany = [&](auto subscribe, const char* what) {
         for (int added = 0; added < 64; ++added) subscribe([&heard, what, added](auto&&...) {
@@ -91,19 +96,5 @@ TEST(Monitor, ListenersAddedWhileNotifyingHearTheNextChangeAndTheRunningOneStays
                                                "new visible"}));
 }
 
-TEST(MenuState, ShowViewSwitchesPagesOnlyForKnownModesAndWhenForcedOrChanged) {
-    MenuState menu;
-    std::vector<int> pages;
-    menu.shownPage.Subscribe([&](int page) { pages.push_back(page); });
-    menu.ShowView(kSubscriptPage, false);  // already the view mode: nothing
-    menu.ShowView(kProfilePage, false);
-    menu.ShowView(7, false);  // unknown: only the mode changes
-    EXPECT_EQ(menu.ViewMode(), 7);
-    EXPECT_EQ(menu.shownPage.Get(), kProfilePage);
-    EXPECT_EQ(menu.checkedViewItem.Get(), kProfilePage);
-    menu.ShowView(kSubscriptPage, true);
-    EXPECT_EQ(pages, (std::vector<int>{kProfilePage, kSubscriptPage}));
-}
-
 }  // namespace
-}  // namespace morvik::session
+}  // namespace morvik::channel

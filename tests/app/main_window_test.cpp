@@ -174,12 +174,10 @@ TEST_F(MainWindowTest, TheGridShowsTheReadTableAndItsCommandsReachTheModule) {
     // A right press makes its row current; "Clear..." from the popup clears that slot.
     port.TakeWrites();
     QTest::mousePress(grid->viewport(), Qt::RightButton, {}, grid->visualRect(model->index(1, 1)).center());
-    QAction* clear = nullptr;
-    for (QAction* item : grid->findChild<QMenu*>()->actions()) {
-        if (item->text() == "Clear...") clear = item;
-    }
-    ASSERT_NE(clear, nullptr);
-    clear->trigger();
+    const QList<QAction*> popup = window->PopupMenuSubscript->actions();
+    EXPECT_EQ(MenuTexts(popup), (QStringList{"Edit...|", "Clear...|", "Subscript-On-Air|"}));
+    EXPECT_EQ(MenuTexts(window->ProfileList->findChild<QMenu*>()->actions()), (QStringList{"Load ...|", "Save ...|"}));
+    popup[1]->trigger();
     EXPECT_EQ(port.TakeWrites(), (std::vector<std::string>{"ATS190=1\r", "ATS191=0\r", "ATS190=1\r", "ATS191?\r"}));
     EXPECT_EQ(model->index(1, 1).data().toString(), "0.0.0.0.0");
 
@@ -193,6 +191,15 @@ TEST_F(MainWindowTest, TheGridShowsTheReadTableAndItsCommandsReachTheModule) {
     EXPECT_EQ(port.TakeWrites().size(), 2u * 16 + 2u * 16) << "every slot cleared, then read anew";
     EXPECT_EQ(model->index(0, 1).data().toString(), "0.0.0.0.0");
     EXPECT_EQ(grid->currentIndex().row(), 1) << "the table read anew keeps its current row";
+
+    // A value edited in the profile list is written back once its editor has closed.
+    QAbstractItemModel* list = window->ProfileList->model();
+    ASSERT_TRUE(list->setData(list->index(3, 1), "044"));  // S2, the escape character
+    EXPECT_TRUE(port.TakeWrites().empty()) << "not inside the editor's commit";
+    QCoreApplication::processEvents();
+    const std::vector<std::string> writeBack = port.TakeWrites();
+    ASSERT_FALSE(writeBack.empty());
+    EXPECT_EQ(writeBack.front(), "ATS2=044\r");
 
     // The configuration changes go out at once, each with its type's digit.
     for (QAction* item : {window->miChangeToPP, window->miChangeToServerFP, window->miChangeToFP}) item->trigger();

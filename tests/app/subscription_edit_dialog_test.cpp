@@ -46,9 +46,23 @@ TEST_F(SubscriptionEditDialogTest, TheIdentityFieldRefusesWithABeepWhatCannotBec
 
 TEST_F(SubscriptionEditDialogTest, OkReturnsTheFieldsWithTheUakPresetAndTheUakStopsAt47) {
     EXPECT_EQ(dialog.windowTitle(), "Subscript #3");
+    // The identity has the focus first; Tab then goes over the buttons to S/N and Comment.
+    EXPECT_EQ(dialog.focusWidget(), dialog.edIP);
+    const QWidget* order[] = {dialog.edIP, dialog.edUAK, dialog.BitBtn1, dialog.btnOK, dialog.edDeviceSN,
+                              dialog.edComment};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i) EXPECT_EQ(order[i]->nextInFocusChain(), order[i + 1]) << i;
     EXPECT_FALSE(dialog.edUAK->isVisibleTo(&dialog));
+    // An empty field and 0.0.0.0.0 clear the slot, and 0255 counts as 255: OK takes them.
+    for (const char* accepted : {"", "0.0.0.0.0", "0255.1.2.3.4"}) {
+        dialog.setResult(QDialog::Rejected);
+        TypeIdentity(accepted);
+        dialog.btnOK->click();
+        EXPECT_EQ(dialog.result(), QDialog::Accepted) << accepted;
+    }
+    EXPECT_EQ(user.beeps, 0);
     // A beginning of an identity is not one: OK keeps the dialog open and says why.
-    QTest::keyClicks(dialog.edIP, "10.20");
+    dialog.setResult(QDialog::Rejected);
+    TypeIdentity("10.20");
     dialog.btnOK->click();
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
     EXPECT_TRUE(dialog.lbIdentityHint->isVisibleTo(&dialog));

@@ -98,6 +98,7 @@ protected:
 };
 
 TEST_F(ServerExportTest, AnyOtherTypeThanServerFpShowsNoDialog) {
+    exporter.miExportClick();  // before any read
     ReadModule(sim::kReplacementPp);
     exporter.miExportClick();
     EXPECT_TRUE(user.fileRequests.empty());
@@ -112,6 +113,13 @@ TEST_F(ServerExportTest, AServerFpIsExportedToTheChosenFileWithoutAWordToTheModu
     EXPECT_EQ(user.fileRequests[0].folder, folder.Path() + "/");
     EXPECT_EQ(folder.Read("out.txt"), ServerConfigScript(link.model.grid));
     EXPECT_TRUE(Sent().empty());
+    // A file that cannot be written is named in the message.
+    const std::string unwritable = folder.File("gone/out.txt");
+    user.fileAnswers.push_back(unwritable);
+    exporter.miExportClick();
+    ASSERT_EQ(user.errors.size(), 1u);
+    EXPECT_EQ(user.errors[0].rfind("The server configuration was not exported to " + unwritable + ": ", 0), 0u)
+        << user.errors[0];
 }
 
 }  // namespace

@@ -42,6 +42,29 @@ using Clock = std::chrono::steady_clock;
     std::exit(1);
 }
 
+// A fresh folder for a benchmark's files, removed with them at the end.
+class TempFolder {
+public:
+    explicit TempFolder(const std::string& name) {
+        std::string pattern = (std::filesystem::temp_directory_path() / (name + ".XXXXXX")).string();
+        if (::mkdtemp(pattern.data()) == nullptr) Die("mkdtemp");
+        path_ = pattern;
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    // With the trailing "/" the program's folders carry.
+    std::string Prefix() const { return path_.string() + "/"; }
+    const std::filesystem::path& Path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
 inline double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 // User and system CPU time of this process so far.

@@ -32,26 +32,20 @@ namespace fs = std::filesystem;
 class ProgramFolder {
 public:
     explicit ProgramFolder(int simPort) {
-        char pattern[] = "/tmp/morvik-idle-XXXXXX";
-        if (::mkdtemp(pattern) == nullptr) Die("mkdtemp");
-        path_ = pattern;
         // The program keeps its files beside itself.
-        fs::copy_file(SiblingProgram("morvik2"), path_ / "morvik2");
+        fs::copy_file(SiblingProgram("morvik2"), Path() / "morvik2");
         const std::string port = std::to_string(simPort);
         Write("DectPort.ini", "[Port]\r\nNo=1\r\nAddr1=127.0.0.1\r\nPort1=" + port + "\r\nComment1=rx57-sim\r\n");
         Write("morvik2.ini", "[Common]\r\nViewMode=1\r\nViewMonitor=1\r\n\r\n[Communication]\r\nWinSocket=1\r\n"
                              "WS_IP=127.0.0.1\r\nWS_Port=" + port + "\r\n");
     }
-    ~ProgramFolder() { fs::remove_all(path_); }
-    ProgramFolder(const ProgramFolder&) = delete;
-    ProgramFolder& operator=(const ProgramFolder&) = delete;
 
-    fs::path Path() const { return path_; }
+    fs::path Path() const { return folder_.Path(); }
 
 private:
-    void Write(const std::string& name, const std::string& text) const { std::ofstream(path_ / name) << text; }
+    void Write(const std::string& name, const std::string& text) const { std::ofstream(Path() / name) << text; }
 
-    fs::path path_;
+    TempFolder folder_{"morvik-idle"};
 };
 
 // User plus system CPU seconds of a process so far, all its threads included.

@@ -129,9 +129,8 @@ void MeasureSettings(const std::string& folder, int keys) {
 
 int main(int argc, char** argv) {
     const int largest = argc > 1 ? std::atoi(argv[1]) : 1000000;
-    std::string folder = (std::filesystem::temp_directory_path() / "bench_ini_file.XXXXXX").string();
-    if (::mkdtemp(folder.data()) == nullptr) morvik::bench::Die("mkdtemp");
-    const std::string prefix = folder + "/";
+    const morvik::bench::TempFolder folder("bench_ini_file");
+    const std::string prefix = folder.Prefix();
 
     for (const Shape& shape : {Shape{"one section", 1 << 30}, Shape{"sections of 10 keys", 10}}) {
         for (const int keys : {1000, 100000, 1000000}) {
@@ -140,6 +139,5 @@ int main(int argc, char** argv) {
     }
     MeasurePortDirectory(prefix, std::min(largest, 100000) / 3);
     MeasureSettings(prefix, std::min(largest, 100000));
-    std::filesystem::remove_all(folder);
     return 0;
 }

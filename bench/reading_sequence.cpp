@@ -149,7 +149,8 @@ private:
     platform::PollLoop loop_;
     channel::ComPortLink port_{loop_};
     NoUser user_;
-    session::ModuleLink link_{loop_, port_, user_, "/tmp/"};
+    bench::TempFolder folder_{"bench_reading_sequence"};  // the program folder: no store to restore
+    session::ModuleLink link_{loop_, port_, user_, folder_.Prefix()};
     Clock::time_point okArrived_;
     std::size_t monitorAtOk_ = 0;
     std::vector<std::string> commands_;

@@ -259,7 +259,6 @@ QWidget* Tfm_Morvik2::BuildTopArea() {
 QWidget* Tfm_Morvik2::BuildDevicePanel() {
     auto* panel = new QWidget(this);
     panel->setObjectName("DevicePanel");
-    panel->setMinimumWidth(353);
     edIPUI = new QLineEdit(panel);
     edIPUI->setReadOnly(true);
     edIPUI->setFocusPolicy(Qt::ClickFocus);  // shown, copied from, never typed into
@@ -290,6 +289,9 @@ QWidget* Tfm_Morvik2::BuildDevicePanel() {
     grid->addWidget(edComment, 2, 1, 1, 2);
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(3, 1);
+    // The designed width, or what the fields need with the user's font: a
+    // narrower panel would lay the type over the identity field.
+    panel->setMinimumWidth(std::max(353, panel->minimumSizeHint().width()));
     return panel;
 }
 

@@ -38,7 +38,9 @@ std::optional<std::string> QtUserInteraction::OpenFileName(const features::FileR
 }
 
 std::optional<std::string> QtUserInteraction::SaveFileName(const features::FileRequest& request) {
-    return Chosen(QFileDialog::getSaveFileName(owner_, QString(), StartPath(request)));
+    const QFileDialog::Options options =
+        request.updatesFile ? QFileDialog::DontConfirmOverwrite : QFileDialog::Options();
+    return Chosen(QFileDialog::getSaveFileName(owner_, QString(), StartPath(request), QString(), nullptr, options));
 }
 
 std::optional<features::PortChoice> QtUserInteraction::ChoosePort(const std::string& currentEntry,

@@ -40,9 +40,14 @@ Tfm_Subscript::Tfm_Subscript(QWidget* owner, const features::SubscriptionEdit& f
     edIP->setMinimumWidth(129);
     edDeviceSN->setMinimumWidth(129);
     edComment->setMinimumWidth(313);
-    lbIdentityHint = new QLabel(tr("An identity is five numbers from 0 to 255, such as 10.20.30.40.50;\n"
+    lbIdentityHint = new QLabel(tr("An identity is five numbers from 0 to 255, such as 10.20.30.40.50; "
                                    "an empty field or 0.0.0.0.0 clears the slot."),
                                 this);
+    // Its room is kept while hidden, so that the fields stay where they are when it shows.
+    lbIdentityHint->setWordWrap(true);
+    QSizePolicy keepRoom = lbIdentityHint->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    lbIdentityHint->setSizePolicy(keepRoom);
     lbIdentityHint->hide();
     for (QLineEdit* field : {edIP, edUAK}) field->installEventFilter(this);
 

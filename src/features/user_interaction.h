@@ -28,6 +28,9 @@ struct SubscriptionEdit {
 struct FileRequest {
     std::string folder;
     std::string defaultName;
+    // Saving updates the chosen file rather than replacing it (a store keeps
+    // the other devices' records), so choosing one that exists needs no question.
+    bool updatesFile = false;
 };
 
 class UserInteraction {

@@ -148,6 +148,7 @@ TEST_F(SubscriptionStoreTest, AnotherFileNameKeepsOneRecordThatLoadsIntoTheModul
         EXPECT_EQ(folder.Read(name).substr(0, 13), "[0.0.0.0.0]\r\n") << name;
     }
     EXPECT_EQ(user.fileRequests.back().defaultName, "FPSubscript.ini");
+    EXPECT_TRUE(user.fileRequests.back().updatesFile) << "other devices' records stay: no question to replace it";
     link.store.miSaveSubscriptClick();  // cancelled: the mark goes all the same
     EXPECT_FALSE(link.store.Changed());
 

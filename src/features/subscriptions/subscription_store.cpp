@@ -56,7 +56,7 @@ void SubscriptionStore::SaveSubscriptionStore(bool silent) {
     std::string path = DefaultPath();
     if (!silent) {
         const std::optional<std::string> chosen =
-            user_.SaveFileName({programFolder_, StoreFileName(identification_.ConfigType())});
+            user_.SaveFileName({programFolder_, StoreFileName(identification_.ConfigType()), true});
         if (!chosen) return;
         path = *chosen;
     }

@@ -126,6 +126,34 @@ TEST_F(ProgramTest, AClosingWhileTheReadingWaitsForALateAnswerShutsDownAtOnce) {
     EXPECT_FALSE(port.IsOpen());
 }
 
+TEST_F(ProgramTest, AKeepAliveProbeWhoseModuleVanishesEndsAndTheLinkRestsOffline) {
+    test::SimProcess sim({"--tcp", "127.0.0.1:0", "--silent-on", "AT", "--log", "-"});
+    const std::string tcpPort = std::to_string(test::PortOfListeningLine(sim.ReadLine().value_or("")));
+    StartAndRead("[Communication]\r\nWinSocket=1\r\nWS_IP=127.0.0.1\r\nWS_Port=" + tcpPort + "\r\n",
+                 features::PortChoice{"127.0.0.1", tcpPort, false});
+    // The probe waits for an answer that will not come, and the module goes away 1 s into that wait.
+    bool killed = false;
+    shell.link.model.statusBar.panels[channel::kBusyPanel].Subscribe([&](const std::string& busy) {
+        if (busy != "1" || killed) return;
+        killed = true;
+        loop.StartTimer(1000, false, [&] { sim.Stop(SIGKILL); });
+    });
+    const bool rests = loop.RunUntil(
+        [&] {
+            return killed && shell.link.machine.State() == channel::LinkState::kOffline &&
+                   shell.link.channel.BusyCount() == 0;
+        },
+        3000 + channel::kAnswerTimeoutMs + 2000);
+    ASSERT_TRUE(rests) << "state " << shell.link.model.statusBar.Text(channel::kLinkStatePanel) << ", busy "
+                       << shell.link.channel.BusyCount();
+    EXPECT_EQ(shell.link.model.statusBar.Text(channel::kConnectionPanel), " Disconnect");
+    // Offline, nothing reconnects or sends by itself.
+    const std::size_t lines = shell.link.model.monitor.Lines().size();
+    loop.RunUntil([] { return false; }, 4000);
+    EXPECT_EQ(shell.link.model.monitor.Lines().size(), lines);
+    EXPECT_EQ(shell.link.machine.State(), channel::LinkState::kOffline);
+}
+
 TEST_F(ProgramTest, FindsAndReadsTheSimulatedModuleOnASerialPortBoundToAPseudoTerminal) {
     test::SimProcess sim({"--pty"});
     const std::string device = sim.ReadLine().value_or("");

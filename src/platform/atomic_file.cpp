@@ -88,7 +88,10 @@ std::optional<std::string> WriteFileAtomically(const std::string& path, const st
     std::string target = path;
     if (const int error = FollowLinks(target); error != 0) return Describe("Cannot save to", path, error);
     const std::string temporary = TemporaryPathFor(target);
-    UniqueFd file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    // Always a new file of our own: what a crash left under that name goes,
+    // and a link placed there is neither followed nor written through.
+    ::unlink(temporary.c_str());
+    UniqueFd file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
     if (!file.Valid()) return Describe("Cannot save to", path, errno) + " (temporary file " + temporary + ")";
 
     auto fail = [&](int error) {

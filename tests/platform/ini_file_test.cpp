@@ -322,6 +322,13 @@ TEST_F(IniFileTest, SavingThroughASymbolicLinkReplacesTheFileItLeadsToAndKeepsTh
     ASSERT_TRUE(error.has_value());
     EXPECT_NE(error->find("loop1.ini\": Too many levels of symbolic links"), std::string::npos) << *error;
     EXPECT_TRUE(std::filesystem::is_symlink(dir.File("loop1.ini")));
+
+    // A link placed under the temporary file's name is not written through.
+    dir.Write("other.txt", "kept");
+    std::filesystem::create_symlink(dir.File("other.txt"), dir.File("shared/DectPort.ini.tmp~"));
+    EXPECT_EQ(WriteFileAtomically(dir.File("relative.ini"), "new"), std::nullopt);
+    EXPECT_EQ(dir.Read("other.txt"), "kept");
+    EXPECT_EQ(dir.Read("shared/DectPort.ini"), "new");
 }
 
 TEST_F(IniFileTest, SaveIntoAMissingFolderFailsWithAClearMessage) {

@@ -56,6 +56,7 @@ void ConnectionControl::miPortClick() {
         winSocket_ ? port_.WsAddress() : "Com" + std::to_string(port_.ComNumber());
     const std::optional<features::PortChoice> choice =
         user_.ChoosePort(current, programFolder_, port_.Baud() == kHighBaud);
+    if (link_.fields.closing) return;  // the program began to close while the dialog was up
     if (choice) {
         // A typed device path is a serial entry too, under the number it is bound to.
         const bool devicePath = choice->address.starts_with('/');

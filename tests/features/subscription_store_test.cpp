@@ -98,7 +98,10 @@ TEST_F(SubscriptionStoreTest, AnEditIsSavedUnderTheDeviceAndComesBackAtTheNextRe
 }
 
 TEST_F(SubscriptionStoreTest, ASaveWhileTheTableIsReadAgainChangesOnlyTheDeviceKeys) {
-    ReadModule();
+    sim::ModuleConfig config = sim::DefaultModuleConfig();
+    config.faults.Add(sim::Fault::kSilent, {"ATS190=5", 3});  // in the second read after the first
+    StartModule(config);
+    ASSERT_TRUE(SearchAndRead());
     DescribeSlot0();
     std::string expected = folder.Read("FPSubscript.ini");
     expected.replace(expected.find("DEVICE S/N="), 11, "DEVICE S/N=4711");
@@ -113,6 +116,17 @@ TEST_F(SubscriptionStoreTest, ASaveWhileTheTableIsReadAgainChangesOnlyTheDeviceK
     });
     link.table.ReadAllSubscriptions(true);
     ASSERT_TRUE(left);
+    EXPECT_EQ(folder.Read("FPSubscript.ini"), expected);
+
+    // The module stops answering in the middle of a read: what it did not
+    // finish shows empty, and a save then (as the search's first step makes)
+    // still keeps the stored rows.
+    link.table.ReadAllSubscriptions(true);
+    ASSERT_TRUE(link.channel.NoAnswer());
+    expected.replace(expected.find("DEVICE S/N=4711"), 15, "DEVICE S/N=4712");
+    panel.edSN.Set("4712");
+    link.store.edSNKeyPress();
+    link.store.SaveSubscriptionStore(true);
     EXPECT_EQ(folder.Read("FPSubscript.ini"), expected);
 }
 

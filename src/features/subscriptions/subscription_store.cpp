@@ -74,10 +74,10 @@ void SubscriptionStore::SaveSubscriptionStore(bool silent) {
         file.WriteString(section, kDeviceSerialKey, panel_.edSN.Get());
         file.WriteString(section, kDeviceCommentKey, panel_.edComment.Get());
         // A save may come while the table is read again (the user leaves a
-        // device field, or closes the window): the rows are not known then,
-        // nor is a row not read since the grid was set up, and their stored
-        // records stay as they are.
-        const bool rowsKnown = !table_.Reading();
+        // device field, or closes the window) or after the module stopped
+        // answering in such a read: the rows are not known then, nor is a row
+        // not read since the grid was set up, and their stored records stay.
+        const bool rowsKnown = table_.RowsKnown();
         for (int slot = 0; slot < grid_.RowCount(); ++slot) {
             const int row = slot + 1;
             const std::string& identity = grid_.Cell(slot, kIdentityColumn);

@@ -106,11 +106,11 @@ void SubscriptionTable::ReadSubscriptionSlot(int slot) {
 }
 
 void SubscriptionTable::ReadAllSubscriptions(bool reinit) {
-    const bool outerRead = reading_;  // a read may start from inside another's waits
-    reading_ = true;
+    ++reads_;
     if (reinit) InitSubscriptionTable();
     for (int slot = 0; slot < SlotCount(); ++slot) ReadSubscriptionSlot(slot);
-    reading_ = outerRead;
+    --reads_;
+    lastReadComplete_ = !channel_.NoAnswer();
 }
 
 std::string SubscriptionTable::ReadCurrentSubscriptionIndex() {

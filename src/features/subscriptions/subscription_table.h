@@ -43,9 +43,11 @@ public:
     // Selects the slot and shows what it holds in the identity column.
     void ReadSubscriptionSlot(int slot);
     void ReadAllSubscriptions(bool reinit);
-    // True while the whole table is read again: the rows not read yet, and the
-    // serial numbers and comments of those read, are not known until it ends.
-    bool Reading() const { return reading_; }
+    // Whether the grid's rows hold the module's table. Not while the whole
+    // table is read again (the rows not read yet, and the serial numbers and
+    // comments of those read, are not known until it ends), nor after a read
+    // the module stopped answering in, whose unread rows show as empty.
+    bool RowsKnown() const { return reads_ == 0 && lastReadComplete_; }
     // The current subscription's index as shown: "0".."15", else "-".
     std::string ReadCurrentSubscriptionIndex();
     // The module's own identity, shown as "Device ID:".
@@ -74,7 +76,8 @@ private:
     SubscriptionStore& store_;
     features::UserInteraction& user_;
     int pressedRow_ = -1;  // current row at the previous press on the grid
-    bool reading_ = false;
+    int reads_ = 0;  // a read may start from inside another's waits
+    bool lastReadComplete_ = true;
 };
 
 }  // namespace morvik::subscriptions

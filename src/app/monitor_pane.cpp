@@ -9,6 +9,8 @@
 #include <QStackedLayout>
 #include <QVBoxLayout>
 
+#include "app/qt_text.h"
+
 namespace morvik::app {
 
 MonitorPane::MonitorPane(channel::Monitor& monitor, std::function<void(const std::string&)> sendTyped,
@@ -55,10 +57,10 @@ MonitorPane::MonitorPane(channel::Monitor& monitor, std::function<void(const std
     layers_->addWidget(Label1);
     layers_->addWidget(shownMonitor_);
 
-    for (const std::string& line : monitor_.Lines()) Term->appendPlainText(QString::fromStdString(line));
+    for (const std::string& line : monitor_.Lines()) Term->appendPlainText(ToQt(line));
     QPointer<MonitorPane> self(this);
     monitor_.OnAppend([self](const std::string& line) {
-        if (self) self->Term->appendPlainText(QString::fromStdString(line));
+        if (self) self->Term->appendPlainText(ToQt(line));
     });
     monitor_.OnClear([self] {
         if (self) self->Term->clear();
